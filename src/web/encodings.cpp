@@ -1,0 +1,111 @@
+#include "web/encodings.h"
+
+#include "web/code_page_converter.h"
+
+#include <unicode/utrans.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace quorvane {
+namespace {
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
+struct TransliteratorCloser {
+  void operator()(UTransliterator* transliterator) const { utrans_close(transliterator); }
+};
+
+// Building the transliterator takes milliseconds and it must not be shared between
+// threads, so each thread builds its own once.
+UTransliterator* TraditionalToSimplified() {
+  thread_local std::unique_ptr<UTransliterator, TransliteratorCloser> transliterator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    const std::u16string id = u"Hant-Hans";
+    UTransliterator* opened = utrans_openU(id.data(), static_cast<int32_t>(id.size()), UTRANS_FORWARD,
+                                           nullptr, 0, nullptr, &status);
+    if (U_FAILURE(status)) {
+      utrans_close(opened);
+      opened = nullptr;
+    }
+    return std::unique_ptr<UTransliterator, TransliteratorCloser>(opened);
+  }();
+  return transliterator.get();
+}
+
+std::u16string_view UpToZeroUnit(std::u16string_view wide) {
+  return wide.substr(0, std::min(wide.find(u'\0'), wide.size()));
+}
+
+}  // namespace
+
+std::string_view AsText(std::string_view bytes) {
+  return bytes.substr(0, std::min(bytes.find('\0'), bytes.size()));
+}
+
+std::string Utf8ToGbk(std::string_view text) {
+  text = AsText(text);
+  // ASCII is the same in both, and most answers are ASCII through and through.
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  return codepage::Transcode(text, codepage::kUtf8, codepage::kGbk);
+}
+
+std::string Big5ToGbk(std::string_view text) { return ToSimplifiedChinese(RecodeBig5(text)); }
+
+WideBuffer TextToWide(std::string_view text, std::optional<unsigned> codePage) {
+  WideBuffer wide = codepage::Decode(AsText(text), codePage.value_or(codepage::kUtf8));
+  wide.push_back(u'\0');
+  return wide;
+}
+
+std::string WideToText(std::u16string_view wide, std::optional<unsigned> codePage) {
+  return std::string(
+      AsText(codepage::Encode(UpToZeroUnit(wide), codePage.value_or(codepage::kSystem))));
+}
+
+std::string RecodeBig5(std::string_view text) {
+  const std::u16string units =
+      codepage::Decode(AsText(text), codepage::kBig5, codepage::InvalidBytes::QuestionMark);
+  return std::string(AsText(codepage::Encode(units, codepage::kGbk, codepage::Unwritable::EndText)));
+}
+
+std::string ToSimplifiedChinese(std::string_view text) {
+  text = AsText(text);
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  UTransliterator* transliterator = TraditionalToSimplified();
+  if (transliterator == nullptr) {
+    return std::string(text);
+  }
+  std::u16string units = codepage::Decode(text, codepage::kGbk);
+  const auto length = static_cast<int32_t>(units.size());
+  for (int32_t capacity = length * 2 + 16;; capacity *= 2) {
+    std::u16string buffer = units;
+    buffer.resize(static_cast<std::size_t>(capacity));
+    int32_t textLength = length;
+    int32_t limit = length;
+    UErrorCode status = U_ZERO_ERROR;
+    utrans_transUChars(transliterator, buffer.data(), &textLength, capacity, 0, &limit, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+      continue;
+    }
+    if (U_FAILURE(status)) {
+      // A failed mapping keeps the text as it was rather than losing it.
+      return std::string(text);
+    }
+    buffer.resize(static_cast<std::size_t>(textLength));
+    return std::string(AsText(codepage::Encode(buffer, codepage::kGbk)));
+  }
+}
+
+std::u16string GbkToUtf16(std::string_view text) { return codepage::Decode(text, codepage::kGbk); }
+
+std::string Utf16ToGbk(std::u16string_view units) { return codepage::Encode(units, codepage::kGbk); }
+
+}  // namespace quorvane

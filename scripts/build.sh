@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the tree into build/ (or build-<flavour>/).
+#   scripts/build.sh            release build with tests and benchmarks
+#   scripts/build.sh asan       AddressSanitizer + UndefinedBehaviorSanitizer, tests only
+#   scripts/build.sh tsan       ThreadSanitizer, tests only
+#   scripts/build.sh fuzz       clang with libFuzzer, fuzz targets only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:-release}
+common=(-G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
+case "$flavour" in
+  release)
+    dir=build
+    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan)
+    dir=build-asan
+    args=(-DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=address,undefined -DQUORVANE_BENCH=OFF) ;;
+  tsan)
+    dir=build-tsan
+    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_SANITIZE=thread -DQUORVANE_BENCH=OFF) ;;
+  fuzz)
+    dir=build-fuzz
+    export CC=clang CXX=clang++
+    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF
+          -DQUORVANE_SANITIZE=address,undefined) ;;
+  *)
+    echo "unknown flavour: $flavour" >&2
+    exit 2 ;;
+esac
+
+cmake -S . -B "$dir" "${common[@]}" "${args[@]}" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

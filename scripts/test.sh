@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the suite as released, the
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer, a short run of each
+# fuzz target on its saved inputs, and one quick pass of the benchmarks.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-30}
+jobs=$(nproc)
+
+step() { printf '\n==== %s\n' "$*"; }
+
+step "Installing missing packages"
+scripts/install-deps.sh
+
+step "Release build and test suite"
+scripts/build.sh release
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer"
+scripts/build.sh asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+step "Fuzz targets, ${fuzz_seconds} s each"
+scripts/build.sh fuzz
+for target in build-fuzz/tests/fuzz/*_fuzz; do
+  name=$(basename "$target" _fuzz)
+  corpus=$(mktemp -d)
+  cp -r "tests/fuzz/corpus/$name/." "$corpus/" 2>/dev/null || true
+  dict=()
+  [ -f "tests/fuzz/$name.dict" ] && dict=(-dict="tests/fuzz/$name.dict")
+  echo "-- $name"
+  "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "${dict[@]}" \
+    -artifact_prefix="$corpus/" "$corpus" 2>&1 | grep -E '^(stat::number_of_executed_units|==|SUMMARY)' || true
+  if ls "$corpus"/crash-* "$corpus"/leak-* "$corpus"/timeout-* >/dev/null 2>&1; then
+    echo "fuzz target $name found a failing input:" >&2
+    ls "$corpus"/crash-* "$corpus"/leak-* "$corpus"/timeout-* 2>/dev/null >&2
+    exit 1
+  fi
+  rm -rf "$corpus"
+done
+
+step "Benchmarks, one quick pass"
+build/bench/text_bench --benchmark_min_time=0.01 >/dev/null
+
+step "All tests passed"

@@ -56,4 +56,14 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
   return pieces;
 }
 
+std::string LowerCaseText(std::string_view text) {
+  std::string lower(text);
+  for (std::size_t i = 0; i < lower.size(); i += CharacterLength(lower, i)) {
+    if (lower[i] >= 'A' && lower[i] <= 'Z') {
+      lower[i] = static_cast<char>(lower[i] - 'A' + 'a');
+    }
+  }
+  return lower;
+}
+
 }  // namespace quorvane

@@ -14,4 +14,7 @@ std::string TrimText(std::string_view text);
 // whole text as one piece.
 std::vector<std::string> SplitText(std::string_view text, std::string_view separator);
 
+// A-Z as a-z, stepping over two-byte characters so their second bytes stay as they are.
+std::string LowerCaseText(std::string_view text);
+
 }  // namespace quorvane

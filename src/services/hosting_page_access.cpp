@@ -1,0 +1,131 @@
+#include "services/hosting_page_access.h"
+
+#include "resolve/number_rules.h"
+#include "util/text_pieces.h"
+#include "util/text_search.h"
+#include "web/cookie_store.h"
+#include "web/curl_support.h"
+#include "web/transfer.h"
+
+#include <atomic>
+
+namespace quorvane {
+namespace {
+
+constexpr std::string_view kHostingAcceptHeader =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
+  return FindText(text, word, 1, true) != kNotFound;
+}
+
+std::string_view Before(std::string_view text, std::string_view separator) {
+  const std::size_t found = FindTextOffset(text, separator);
+  return found == std::string_view::npos ? text : text.substr(0, found);
+}
+
+}  // namespace
+
+HostingAddress ParseHostingAddress(const std::string& address) {
+  const std::string_view view(address);
+  const bool prefixed = view.size() >= 7 && FindText(view.substr(0, 7), "http://", 1, true) == 1;
+  const std::string_view hostPart = Before(prefixed ? view.substr(7) : view, "/");
+
+  HostingAddress parsed;
+  parsed.host = LowerCaseText(Before(hostPart, ":"));
+  const std::size_t colon = FindTextOffset(hostPart, ":");
+  parsed.port = colon == std::string_view::npos ? 80 : TextToInt(hostPart.substr(colon + 1));
+
+  const std::int64_t hostPosition = FindText(view, parsed.host, 1, true);
+  const std::int64_t slash = FindText(view, "/", hostPosition);
+  parsed.path = slash == kNotFound ? "/" : std::string(view.substr(static_cast<std::size_t>(slash - 1)));
+  return parsed;
+}
+
+std::string HostingPageAccess(HostingRequest& request, std::string* responseHeaders,
+                              const HostingTimeouts& timeouts) {
+  const HostingAddress target = ParseHostingAddress(request.address);
+  if (target.port < 0 || target.port > 65535) {
+    return {};
+  }
+  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
+  if (!easy) {
+    return {};
+  }
+  CURL* handle = easy.get();
+
+  if (LowerCaseText(request.method) != "post") {
+    request.method = "GET";
+  }
+  if (!ContainsIgnoringCase(request.headers, "Accept: ")) {
+    request.headers += kHostingAcceptHeader;
+  }
+  if (!ContainsIgnoringCase(request.headers, "Referer: ")) {
+    request.headers += "Referer: " + request.address + "\r\n";
+  }
+  if (!ContainsIgnoringCase(request.headers, "Accept-Language: ")) {
+    request.headers += "Accept-Language: zh-cn\r\n";
+  }
+  const bool post = request.method != "GET";
+  const bool sendsBody = post && !request.body.empty();
+  if (sendsBody) {
+    request.headers += "Content-Type: application/x-www-form-urlencoded\r\n";
+    request.headers += "Content-Length: " + std::to_string(request.body.size()) + "\r\n";
+  }
+
+  ComposedRequest composed;
+  composed.host = target.host;
+  composed.path = target.path;
+  const std::string url = TransferUrl(composed);
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_PORT, static_cast<long>(target.port));
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+  const std::string proxy = request.proxy ? "http://" + *request.proxy : std::string();
+  curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(handle, CURLOPT_USERAGENT, kHostingUserAgent);
+
+  std::vector<std::string> suppressed = {"Expect"};
+  if (post && !sendsBody) {
+    suppressed.emplace_back("Content-Type");
+    suppressed.emplace_back("Content-Length");
+  }
+  const curl_support::HeaderList headers =
+      curl_support::MakeHeaderList(curl_support::HeaderLines(request.headers), suppressed);
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+
+  if (post) {
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendsBody ? request.body.size() : 0));
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, sendsBody ? request.body.data() : "");
+    if (request.method != "POST") {
+      // A post written in other letters goes out as written.
+      curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    }
+  } else {
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+  }
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  CookieStore::Process().Attach(handle);
+
+  // Sending and receiving are bounded by progress: a stretch of the time-out with no
+  // byte moving in either direction gives the request up.
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
+                   std::max(1L, static_cast<long>(timeouts.sendAndReceive.count() / 1000)));
+
+  const std::atomic<bool> neverAbort{false};
+  curl_support::ResponseCollector collector;
+  collector.bodyCap = kBodyCap;
+  collector.abort = &neverAbort;
+  curl_support::CollectResponse(handle, collector);
+  curl_easy_perform(handle);
+
+  if (responseHeaders != nullptr) {
+    *responseHeaders = collector.result.responseHeaders;
+  }
+  return std::move(collector.result.body);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,104 @@
+#include "web/curl_support.h"
+
+#include "util/text_pieces.h"
+#include "util/text_search.h"
+#include "web/cookie_store.h"
+#include "web/detached_worker.h"
+
+#include <algorithm>
+
+namespace quorvane::curl_support {
+namespace {
+
+std::size_t CollectBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* collector = static_cast<ResponseCollector*>(user);
+  const std::size_t length = size * count;
+  std::string& body = collector->result.body;
+  const std::size_t room = collector->bodyCap - std::min(collector->bodyCap, body.size());
+  body.append(data, std::min(length, room));
+  // Taking less than offered ends the transfer: the cap is reached.
+  return length <= room ? length : 0;
+}
+
+// A redirect or an interim answer starts a new block with its status line, so only
+// the final answer's headers remain.
+std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  constexpr std::size_t kHeaderCap = 1u << 20;
+  auto* collector = static_cast<ResponseCollector*>(user);
+  const std::size_t length = size * count;
+  const std::string_view line(data, length);
+  std::string& headers = collector->result.responseHeaders;
+  if (line.starts_with("HTTP/")) {
+    headers.clear();
+  }
+  if (headers.size() + length <= kHeaderCap) {
+    headers.append(line);
+  }
+  return length;
+}
+
+int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return (static_cast<const std::atomic<bool>*>(user)->load() || DetachedWorkStopping()) ? 1 : 0;
+}
+
+}  // namespace
+
+EasyHandle NewEasyHandle() {
+  EnsureCurlReady();
+  EasyHandle easy(curl_easy_init());
+  if (easy) {
+    CURL* handle = easy.get();
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_PROXY, "");
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 30L);
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  }
+  return easy;
+}
+
+void AbortWhen(CURL* handle, const std::atomic<bool>& abort) {
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckAbort);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &abort);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+}
+
+void CollectResponse(CURL* handle, ResponseCollector& collector) {
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectBody);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &collector);
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, CollectHeader);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &collector);
+  AbortWhen(handle, *collector.abort);
+}
+
+std::vector<std::string> HeaderLines(std::string_view headerText) {
+  std::vector<std::string> lines = SplitText(headerText, "\r\n");
+  lines.erase(std::remove(lines.begin(), lines.end(), std::string()), lines.end());
+  return lines;
+}
+
+bool HasHeaderLine(const std::vector<std::string>& lines, std::string_view name) {
+  return std::any_of(lines.begin(), lines.end(), [name](const std::string& line) {
+    return line.size() > name.size() && line[name.size()] == ':' &&
+           FindText(std::string_view(line).substr(0, name.size()), name, 1, true) == 1;
+  });
+}
+
+HeaderList MakeHeaderList(const std::vector<std::string>& lines, const std::vector<std::string>& suppressed) {
+  curl_slist* list = nullptr;
+  auto add = [&list](const std::string& line) {
+    if (curl_slist* grown = curl_slist_append(list, line.c_str()); grown != nullptr) {
+      list = grown;
+    }
+  };
+  for (const std::string& line : lines) {
+    add(line);
+  }
+  for (const std::string& name : suppressed) {
+    add(name + ":");
+  }
+  return HeaderList(list);
+}
+
+}  // namespace quorvane::curl_support

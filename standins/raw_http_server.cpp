@@ -37,7 +37,7 @@ bool ReadUntil(int socket, std::string& buffer, const std::atomic<bool>& stoppin
   char chunk[65536];
   while (!done(buffer)) {
     pollfd descriptor{socket, POLLIN, 0};
-    const int ready = poll(&descriptor, 1, 50);
+    const int ready = poll(&descriptor, 1, 10);
     if (stopping.load()) {
       return false;
     }
@@ -106,9 +106,16 @@ bool Connection::Pause(std::chrono::milliseconds duration) {
     if (stopping_.load()) {
       return false;
     }
-    std::this_thread::sleep_for(std::min(std::chrono::milliseconds(10),
-                                         std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             until - std::chrono::steady_clock::now())));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    pollfd descriptor{socket_, POLLIN, 0};
+    if (poll(&descriptor, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 10))) > 0) {
+      // Readable with nothing to read: the client has hung up.
+      char byte = 0;
+      if (recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0 || (descriptor.revents & (POLLHUP | POLLERR)) != 0) {
+        return false;
+      }
+      std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+    }
   }
   return !stopping_.load();
 }

@@ -35,7 +35,7 @@ class Connection {
   Connection(int socket, const std::atomic<bool>& stopping) : socket_(socket), stopping_(stopping) {}
   // False once the client has gone or the server is stopping.
   bool Send(std::string_view bytes);
-  // Sleeps, but wakes early when the server stops; false then.
+  // Sleeps, but wakes early when the server stops or the client hangs up; false then.
   bool Pause(std::chrono::milliseconds duration);
   bool Stopping() const { return stopping_.load(); }
 

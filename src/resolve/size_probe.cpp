@@ -26,12 +26,10 @@ struct ProbeOutcome {
 
 std::size_t DiscardBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
 
-// The request object's phases map onto libcurl like this:
-//   resolve + connect -> CURLOPT_CONNECTTIMEOUT_MS (libcurl counts name lookup as part of connecting)
-//   receive           -> CURLOPT_LOW_SPEED_LIMIT 1 byte/s over the receive time: an answer that
-//                        stalls that long is given up
-//   send              -> a HEAD has no body; its few header bytes are covered by the overall limit
-//   all four together -> CURLOPT_TIMEOUT_MS, the most the phases could add up to
+// The request object's four phases map onto libcurl like this:
+//   resolve + connect -> CURLOPT_CONNECTTIMEOUT_MS (libcurl counts the name lookup as part of connecting)
+//   send + receive    -> a HEAD moves no body bytes that a stall check could watch, so the two are
+//                        bounded together: CURLOPT_TIMEOUT_MS is the sum of all four phases
 void ProbeOnWorker(const std::string& address, const ProbeTimeouts& timeouts, const std::atomic<bool>& abort,
                    ProbeOutcome& outcome) {
   const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
@@ -48,18 +46,25 @@ void ProbeOnWorker(const std::string& address, const ProbeTimeouts& timeouts, co
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>((timeouts.resolve + timeouts.connect).count()));
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
-                   std::max(1L, static_cast<long>(timeouts.receive.count() / 1000)));
   curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
                    static_cast<long>((timeouts.resolve + timeouts.connect + timeouts.send + timeouts.receive).count()));
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, DiscardBody);
-  curl_support::AbortWhen(handle, abort);
+  curl_support::TransferGuard guard;
+  guard.abort = &abort;
+  curl_support::Guard(handle, guard);
 
-  if (curl_easy_perform(handle) != CURLE_OK) {
+  const CURLcode result = curl_easy_perform(handle);
+  long status = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  if (result == CURLE_WEIRD_SERVER_REPLY && status == 200) {
+    // libcurl refuses a Content-Length that is no number; the answer itself was a 200.
+    outcome.status = status;
+    return;
+  }
+  if (result != CURLE_OK) {
     return;  // a failed request reads as status 0
   }
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
+  outcome.status = status;
   curl_header* header = nullptr;
   if (curl_easy_header(handle, "Content-Length", 0, CURLH_HEADER, -1, &header) == CURLHE_OK) {
     outcome.hasContentLength = true;

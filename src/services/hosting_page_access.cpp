@@ -111,14 +111,9 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
   // Sending and receiving are bounded by progress: a stretch of the time-out with no
   // byte moving in either direction gives the request up.
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
-                   std::max(1L, static_cast<long>(timeouts.sendAndReceive.count() / 1000)));
-
-  const std::atomic<bool> neverAbort{false};
   curl_support::ResponseCollector collector;
   collector.bodyCap = kBodyCap;
-  collector.abort = &neverAbort;
+  collector.guard.stallLimit = std::max(timeouts.connect, timeouts.sendAndReceive);
   curl_support::CollectResponse(handle, collector);
   curl_easy_perform(handle);
 

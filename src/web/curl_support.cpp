@@ -37,8 +37,17 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
   return length;
 }
 
-int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return (static_cast<const std::atomic<bool>*>(user)->load() || DetachedWorkStopping()) ? 1 : 0;
+int CheckGuard(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  auto* guard = static_cast<TransferGuard*>(user);
+  if ((guard->abort != nullptr && guard->abort->load()) || DetachedWorkStopping()) {
+    return 1;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (downloaded + uploaded != guard->bytesMoved) {
+    guard->bytesMoved = downloaded + uploaded;
+    guard->lastMove = now;
+  }
+  return (guard->stallLimit.count() > 0 && now - guard->lastMove >= guard->stallLimit) ? 1 : 0;
 }
 
 }  // namespace
@@ -58,9 +67,10 @@ EasyHandle NewEasyHandle() {
   return easy;
 }
 
-void AbortWhen(CURL* handle, const std::atomic<bool>& abort) {
-  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckAbort);
-  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &abort);
+void Guard(CURL* handle, TransferGuard& guard) {
+  guard.lastMove = std::chrono::steady_clock::now();
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckGuard);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &guard);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
 }
 
@@ -69,7 +79,7 @@ void CollectResponse(CURL* handle, ResponseCollector& collector) {
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &collector);
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, CollectHeader);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &collector);
-  AbortWhen(handle, *collector.abort);
+  Guard(handle, collector.guard);
 }
 
 std::vector<std::string> HeaderLines(std::string_view headerText) {

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -28,18 +29,23 @@ using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
 // HTTP and HTTPS only (also after redirects).
 EasyHandle NewEasyHandle();
 
-// Collects the body (up to `bodyCap`) and the raw header block of the final answer,
-// and ends the transfer once `abort` is set or the program is stopping.
+// Ends a transfer once `abort` is set, the program is stopping, or (with a stall
+// limit) no byte has moved either way for that long.
+struct TransferGuard {
+  const std::atomic<bool>* abort = nullptr;
+  std::chrono::milliseconds stallLimit{0};  // zero: no limit
+  curl_off_t bytesMoved = -1;
+  std::chrono::steady_clock::time_point lastMove;
+};
+void Guard(CURL* handle, TransferGuard& guard);
+
+// Collects the body (up to `bodyCap`) and the raw header block of the final answer.
 struct ResponseCollector {
   TransferResult result;
   std::size_t bodyCap = 0;
-  const std::atomic<bool>* abort = nullptr;
+  TransferGuard guard;
 };
 void CollectResponse(CURL* handle, ResponseCollector& collector);
-
-// Ends the transfer once `abort` is set or the program is stopping; for transfers
-// that keep nothing of the answer but what libcurl reports.
-void AbortWhen(CURL* handle, const std::atomic<bool>& abort);
 
 // The non-empty lines of a header text whose lines end in "\r\n".
 std::vector<std::string> HeaderLines(std::string_view headerText);

@@ -38,7 +38,7 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   CURL* handle = easy.get();
   ResponseCollector collector;
   collector.bodyCap = bodyCap;
-  collector.abort = &abort;
+  collector.guard.abort = &abort;
   CollectResponse(handle, collector);
 
   const std::string url = TransferUrl(request);

@@ -1,0 +1,94 @@
+#include "resolve/size_probe.h"
+
+#include "standins/raw_http_server.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+using namespace std::chrono_literals;
+using standins::Connection;
+using standins::HttpResponse;
+using standins::RawHttpServer;
+using standins::RecordedRequest;
+using standins::Reply;
+
+// A HEAD answer: headers only, whatever Content-Length says.
+std::string HeadAnswer(int status, const std::vector<std::string>& headers) {
+  std::string answer = "HTTP/1.1 " + std::to_string(status) + " Stand-in\r\n";
+  for (const std::string& header : headers) {
+    answer += header + "\r\n";
+  }
+  return answer + "Connection: close\r\n\r\n";
+}
+
+TEST(ProbeFileSize, SendsAHeadWithItsThreeHeaderLines) {
+  RawHttpServer server(Reply(HeadAnswer(200, {"Content-Length: 12345678"})));
+  EXPECT_EQ(ProbeFileSize(server.Url("/files/a.zip?sig=1")), 12345678);
+  const RecordedRequest request = server.Requests().at(0);
+  EXPECT_EQ(request.requestLine, "HEAD /files/a.zip?sig=1 HTTP/1.1");
+  EXPECT_EQ(request.Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)");
+  EXPECT_EQ(request.Header("Accept-Language"), "zh-cn");
+  EXPECT_EQ(request.Header("Connection"), "Keep-Alive");
+}
+
+TEST(ProbeFileSize, ReadsTheSizeFromTheAnswer) {
+  const struct {
+    std::string answer;
+    std::int64_t expected;
+  } cases[] = {
+      {HeadAnswer(200, {"Content-Length: 5000000000"}), 5000000000},  // beyond 32 bits
+      {HeadAnswer(200, {"Content-Length: 0"}), 0},
+      {HeadAnswer(200, {}), 0},                                       // no Content-Length
+      {HeadAnswer(200, {"Content-Length: lots"}), 0},                 // not a number
+      {HeadAnswer(200, {"Content-Length: 99999999999999999999999"}), 0},
+      {HeadAnswer(404, {"Content-Length: 10"}), kProbeFailed},
+      {HeadAnswer(206, {"Content-Length: 10"}), kProbeFailed},
+      {HeadAnswer(500, {}), kProbeFailed},
+      {"garbage\r\n\r\n", kProbeFailed},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer server(Reply(c.answer));
+    EXPECT_EQ(ProbeFileSize(server.Url("/f")), c.expected) << c.answer;
+  }
+}
+
+TEST(ProbeFileSize, FollowsRedirects) {
+  RawHttpServer server([](const RecordedRequest& request, Connection& connection) {
+    connection.Send(request.Target() == "/short" ? HeadAnswer(302, {"Location: /real"})
+                                                 : HeadAnswer(200, {"Content-Length: 4096"}));
+  });
+  EXPECT_EQ(ProbeFileSize(server.Url("/short")), 4096);
+  EXPECT_EQ(server.RequestCount(), 2u);
+}
+
+TEST(ProbeFileSize, FailuresGiveMinusOne) {
+  int port = 0;
+  {
+    RawHttpServer gone(Reply(""));
+    port = gone.Port();
+  }
+  EXPECT_EQ(ProbeFileSize("http://127.0.0.1:" + std::to_string(port) + "/f"), kProbeFailed);
+  EXPECT_EQ(ProbeFileSize(""), kProbeFailed);
+  EXPECT_EQ(ProbeFileSize("not an address"), kProbeFailed);
+  EXPECT_EQ(ProbeFileSize("file:///etc/passwd"), kProbeFailed);
+}
+
+TEST(ProbeFileSize, StalledServerIsGivenUpWhileEventsKeepFlowing) {
+  RawHttpServer server([](const RecordedRequest&, Connection& connection) { connection.Pause(30s); });
+  int dispatched = 0;
+  PollingEventPump pump([&dispatched] { ++dispatched; }, 10ms);
+  ProbeTimeouts shortened;
+  shortened.resolve = 200ms;
+  shortened.connect = 200ms;
+  shortened.send = 200ms;
+  shortened.receive = 1000ms;
+  const auto start = Clock::now();
+  EXPECT_EQ(ProbeFileSize(server.Url("/f"), &pump, shortened), kProbeFailed);
+  EXPECT_LT(Clock::now() - start, 5s);
+  EXPECT_GE(dispatched, 20);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,142 @@
+#include "services/hosting_page_access.h"
+
+#include "standins/raw_http_server.h"
+#include "web/cookie_store.h"
+#include "web/web_access.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+using namespace std::chrono_literals;
+using standins::Connection;
+using standins::HttpResponse;
+using standins::RawHttpServer;
+using standins::RecordedRequest;
+using standins::Reply;
+
+const std::string kAcceptLine =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*";
+
+TEST(HostingPageAccess, ParsesAddressesItsOwnWay) {
+  const struct {
+    std::string address, host;
+    int port;
+    std::string path;
+  } cases[] = {
+      {"http://pages.test", "pages.test", 80, "/"},
+      {"http://pages.test:8080/dir/list?id=3", "pages.test", 8080, "/dir/list?id=3"},
+      {"HTTP://Pages.TEST/Dir/File", "pages.test", 80, "/Dir/File"},
+      {"pages.test/x/y", "pages.test", 80, "/x/y"},
+      {"pages.test:81", "pages.test", 81, "/"},
+  };
+  for (const auto& c : cases) {
+    const HostingAddress parsed = ParseHostingAddress(c.address);
+    EXPECT_EQ(parsed.host, c.host) << c.address;
+    EXPECT_EQ(parsed.port, c.port) << c.address;
+    EXPECT_EQ(parsed.path, c.path) << c.address;
+  }
+}
+
+TEST(HostingPageAccess, GetSendsTheFixedAgentAndDefaultLines) {
+  RawHttpServer server(Reply(HttpResponse(404, "error page body")));
+  HostingRequest request;
+  request.address = server.Url("/home?a=1");
+  std::string headers;
+  EXPECT_EQ(HostingPageAccess(request, &headers), "error page body");  // no status check
+  EXPECT_TRUE(headers.starts_with("HTTP/1.1 404"));
+  EXPECT_EQ(request.method, "GET");
+
+  const RecordedRequest sent = server.Requests().at(0);
+  EXPECT_EQ(sent.requestLine, "GET /home?a=1 HTTP/1.1");
+  const std::vector<std::string> expected = {
+      "Host: " + server.HostAndPort(),
+      std::string("User-Agent: ") + kHostingUserAgent,
+      kAcceptLine,
+      "Referer: " + server.Url("/home?a=1"),
+      "Accept-Language: zh-cn",
+  };
+  EXPECT_EQ(sent.headerLines, expected);
+}
+
+TEST(HostingPageAccess, MethodsAndBodies) {
+  RawHttpServer server(Reply(HttpResponse(200, "ok")));
+  const struct {
+    std::string method, body, sentMethod;
+    bool hasContentHeaders;
+  } cases[] = {
+      {"POST", "Yz0=dq&Yz1=7", "POST", true},
+      {"post", "a=1", "post", true},
+      {"POST", "", "POST", false},
+      {"get", "ignored", "GET", false},
+      {"PUT", "ignored", "GET", false},
+      {"", "", "GET", false},
+  };
+  for (const auto& c : cases) {
+    HostingRequest request;
+    request.address = server.Url("/form");
+    request.method = c.method;
+    request.body = c.body;
+    HostingPageAccess(request);
+    const RecordedRequest sent = server.Requests().back();
+    EXPECT_EQ(sent.Method(), c.sentMethod) << c.method;
+    EXPECT_EQ(sent.HasHeader("Content-Type"), c.hasContentHeaders) << c.method;
+    EXPECT_EQ(sent.HasHeader("Content-Length"), c.hasContentHeaders) << c.method;
+    if (c.hasContentHeaders) {
+      EXPECT_EQ(sent.body, c.body);
+      EXPECT_EQ(sent.Header("Content-Length"), std::to_string(c.body.size()));
+      EXPECT_EQ(sent.Header("Content-Type"), "application/x-www-form-urlencoded");
+    }
+  }
+}
+
+TEST(HostingPageAccess, CallerLinesSuppressOnlyTheirOwnDefault) {
+  RawHttpServer server(Reply(HttpResponse(200, "")));
+  HostingRequest request;
+  request.address = server.Url("/");
+  request.headers = "accept: text/html\r\n";
+  HostingPageAccess(request);
+  EXPECT_EQ(request.headers, "accept: text/html\r\nReferer: " + server.Url("/") + "\r\nAccept-Language: zh-cn\r\n");
+  const RecordedRequest sent = server.Requests().at(0);
+  EXPECT_EQ(sent.Header("Accept"), "text/html");
+}
+
+TEST(HostingPageAccess, SharesTheCookieStoreWithTheMainClient) {
+  CookieStore::Process().Clear();
+  RawHttpServer server([](const RecordedRequest& request, Connection& connection) {
+    connection.Send(request.Target() == "/set" ? HttpResponse(200, "", {"Set-Cookie: shared=yes"})
+                                               : HttpResponse(200, request.Header("Cookie")));
+  });
+  FetchText(server.Url("/set"));
+  HostingRequest request;
+  request.address = server.Url("/echo");
+  EXPECT_EQ(HostingPageAccess(request), "shared=yes");
+}
+
+TEST(HostingPageAccess, GivesUpOnAStalledServerAndOnNoServer) {
+  RawHttpServer stalled([](const RecordedRequest&, Connection& connection) {
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbeginning");
+    connection.Pause(30s);
+  });
+  HostingRequest request;
+  request.address = stalled.Url("/");
+  HostingTimeouts shortened;
+  shortened.connect = 500ms;
+  shortened.sendAndReceive = 1000ms;
+  const auto start = Clock::now();
+  EXPECT_EQ(HostingPageAccess(request, nullptr, shortened), "beginning");
+  EXPECT_LT(Clock::now() - start, 5s);
+
+  int port = 0;
+  {
+    RawHttpServer gone(Reply(""));
+    port = gone.Port();
+  }
+  request.address = "http://127.0.0.1:" + std::to_string(port) + "/";
+  EXPECT_EQ(HostingPageAccess(request), "");
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite as released, the
-# suite under AddressSanitizer and UndefinedBehaviorSanitizer, a short run of each
-# fuzz target on its saved inputs, and one quick pass of the benchmarks.
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer and under
+# ThreadSanitizer, a short run of each fuzz target on its saved inputs, and one quick
+# pass of the benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +22,10 @@ step "AddressSanitizer + UndefinedBehaviorSanitizer"
 scripts/build.sh asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+step "ThreadSanitizer"
+scripts/build.sh tsan
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 step "Fuzz targets, ${fuzz_seconds} s each"
 scripts/build.sh fuzz
@@ -43,5 +48,6 @@ done
 
 step "Benchmarks, one quick pass"
 build/bench/text_bench --benchmark_min_time=0.01 >/dev/null
+build/bench/http_bench --benchmark_filter='/0/|Probe' >/dev/null
 
 step "All tests passed"

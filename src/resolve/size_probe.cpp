@@ -52,6 +52,8 @@ void ProbeOnWorker(const std::string& address, const ProbeTimeouts& timeouts, co
   curl_support::TransferGuard guard;
   guard.abort = &abort;
   curl_support::Guard(handle, guard);
+  std::size_t headerBytes = 0;
+  curl_support::LimitHeaders(handle, headerBytes);
 
   const CURLcode result = curl_easy_perform(handle);
   long status = 0;

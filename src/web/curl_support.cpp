@@ -21,9 +21,9 @@ std::size_t CollectBody(char* data, std::size_t size, std::size_t count, void* u
 }
 
 // A redirect or an interim answer starts a new block with its status line, so only
-// the final answer's headers remain.
+// the final answer's headers remain. A block beyond the cap ends the transfer: a
+// server sending headers without end would otherwise fill memory.
 std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void* user) {
-  constexpr std::size_t kHeaderCap = 1u << 20;
   auto* collector = static_cast<ResponseCollector*>(user);
   const std::size_t length = size * count;
   const std::string_view line(data, length);
@@ -31,10 +31,17 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
   if (line.starts_with("HTTP/")) {
     headers.clear();
   }
-  if (headers.size() + length <= kHeaderCap) {
-    headers.append(line);
+  if (headers.size() + length > kHeaderCap) {
+    return 0;
   }
+  headers.append(line);
   return length;
+}
+
+std::size_t CountHeader(char*, std::size_t size, std::size_t count, void* user) {
+  auto* total = static_cast<std::size_t*>(user);
+  *total += size * count;
+  return *total > kHeaderCap ? 0 : size * count;
 }
 
 int CheckGuard(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
@@ -72,6 +79,11 @@ void Guard(CURL* handle, TransferGuard& guard) {
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckGuard);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &guard);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+}
+
+void LimitHeaders(CURL* handle, std::size_t& total) {
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, CountHeader);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &total);
 }
 
 void CollectResponse(CURL* handle, ResponseCollector& collector) {

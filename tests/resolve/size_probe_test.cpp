@@ -75,6 +75,15 @@ TEST(ProbeFileSize, FailuresGiveMinusOne) {
   EXPECT_EQ(ProbeFileSize("file:///etc/passwd"), kProbeFailed);
 }
 
+TEST(ProbeFileSize, EndlessHeadersFail) {
+  RawHttpServer server([](const RecordedRequest&, Connection& connection) {
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n");
+    while (connection.Send("X-More: 0123456789abcdef\r\n")) {
+    }
+  });
+  EXPECT_EQ(ProbeFileSize(server.Url("/f")), kProbeFailed);
+}
+
 TEST(ProbeFileSize, StalledServerIsGivenUpWhileEventsKeepFlowing) {
   RawHttpServer server([](const RecordedRequest&, Connection& connection) { connection.Pause(30s); });
   int dispatched = 0;

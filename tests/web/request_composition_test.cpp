@@ -1,5 +1,7 @@
 #include "web/request_composition.h"
 
+#include "web/transfer.h"
+
 #include <gtest/gtest.h>
 
 namespace quorvane {
@@ -125,6 +127,15 @@ TEST(RequestComposition, FlagsFollowCookiesRedirectsAndSecurity) {
   EXPECT_TRUE(secure.UsesCookieStore());
   record.method = "PUT";
   EXPECT_FALSE(ComposeRequest(record).sendsRequest);
+}
+
+TEST(RequestComposition, TransferUrlCarriesSchemeHostAndEscapedPath) {
+  ComposedRequest request = ComposeRequest(Get("http://h.test:8080/a b?c=#d\xD6\xD0"));
+  EXPECT_EQ(TransferUrl(request), "http://h.test/a%20b?c=%23d%D6%D0");
+  EXPECT_EQ(request.port, 8080);
+  request = ComposeRequest(Get("h.test/x?next=https://o.test/"));
+  EXPECT_EQ(TransferUrl(request), "https://h.test/x?next=https://o.test/");
+  EXPECT_EQ(request.port, 443);
 }
 
 }  // namespace

@@ -254,6 +254,26 @@ TEST_F(WebAccessTest, EndlessBodiesStopAtTheCap) {
   EXPECT_EQ(body.size(), 64u << 20);
 }
 
+TEST_F(WebAccessTest, EndlessHeadersEndTheRequest) {
+  RawHttpServer server([](const RecordedRequest&, Connection& connection) {
+    connection.Send("HTTP/1.1 200 OK\r\n");
+    const std::string lines = [] {
+      std::string block;
+      for (int i = 0; i < 1000; ++i) {
+        block += "X-More: " + std::to_string(i) + "\r\n";
+      }
+      return block;
+    }();
+    while (connection.Send(lines)) {
+    }
+  });
+  std::string headers;
+  WebAccessOptions options;
+  options.responseHeaders = &headers;
+  EXPECT_EQ(WebAccess(server.Url(), options), "");
+  EXPECT_LE(headers.size(), 1u << 20);
+}
+
 TEST_F(WebAccessTest, ProxyCarriesTheRequest) {
   RawHttpServer proxy(Reply(HttpResponse(200, "via proxy")));
   WebAccessOptions options;

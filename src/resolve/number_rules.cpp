@@ -108,6 +108,18 @@ float TextToSingle(std::string_view raw) {
   return static_cast<float>(parsed);
 }
 
+std::optional<double> TextToNumber(std::string_view raw) {
+  const std::size_t first = raw.find_first_not_of(' ');
+  if (first == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::string_view text = raw.substr(first, raw.find_last_not_of(' ') - first + 1);
+  if (DecimalNumberEnd(text, 0) != text.size()) {
+    return std::nullopt;
+  }
+  return strtod_l(std::string(text).c_str(), nullptr, CLocale());
+}
+
 std::string NumberToText(double value) {
   std::array<char, 64> buffer{};
   const auto result =

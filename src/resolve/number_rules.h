@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ std::int64_t TextToInt64(std::string_view text);
 // A decimal floating-point prefix (sign, digits, point, exponent), narrowed to the
 // nearest single-precision value.
 float TextToSingle(std::string_view text);
+
+// The whole text (spaces around it aside) read as a decimal number, or nothing when
+// any of it is not part of one.
+std::optional<double> TextToNumber(std::string_view text);
 
 // "%.13g" in the C locale whatever the process locale is; a negative zero is "-0".
 std::string NumberToText(double value);

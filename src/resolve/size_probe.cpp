@@ -1,6 +1,6 @@
 #include "resolve/size_probe.h"
 
-#include "util/text_pieces.h"
+#include "resolve/number_rules.h"
 #include "web/curl_support.h"
 #include "web/detached_worker.h"
 
@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <locale.h>
 #include <memory>
 #include <string>
 
@@ -74,28 +73,14 @@ void ProbeOnWorker(const std::string& address, const ProbeTimeouts& timeouts, co
   }
 }
 
-locale_t CLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return locale;
-}
-
 // The header value read as a number and truncated toward zero; anything that is not
 // wholly a number gives 0.
-std::int64_t ContentLengthValue(const std::string& value) {
-  const std::string text = TrimText(value);
-  if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) {
+std::int64_t ContentLengthValue(std::string_view value) {
+  const std::optional<double> number = TextToNumber(value);
+  if (!number || !std::isfinite(*number) || std::fabs(*number) >= 9.2e18) {
     return 0;
   }
-  char* end = nullptr;
-  const double number = strtod_l(text.c_str(), &end, CLocale());
-  if (end != text.c_str() + text.size() || !std::isfinite(number)) {
-    return 0;
-  }
-  const double truncated = std::trunc(number);
-  if (truncated >= 9.2e18 || truncated <= -9.2e18) {
-    return 0;
-  }
-  return static_cast<std::int64_t>(truncated);
+  return static_cast<std::int64_t>(std::trunc(*number));
 }
 
 }  // namespace

@@ -16,24 +16,17 @@ constexpr std::string_view kHostingAcceptHeader =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
 
-bool ContainsIgnoringCase(std::string_view text, std::string_view word) {
-  return FindText(text, word, 1, true) != kNotFound;
-}
-
-std::string_view Before(std::string_view text, std::string_view separator) {
-  const std::size_t found = FindTextOffset(text, separator);
-  return found == std::string_view::npos ? text : text.substr(0, found);
-}
+bool ContainsIgnoringCase(std::string_view text, std::string_view word) { return ContainsText(text, word, true); }
 
 }  // namespace
 
 HostingAddress ParseHostingAddress(const std::string& address) {
   const std::string_view view(address);
   const bool prefixed = view.size() >= 7 && FindText(view.substr(0, 7), "http://", 1, true) == 1;
-  const std::string_view hostPart = Before(prefixed ? view.substr(7) : view, "/");
+  const std::string_view hostPart = TextBefore(prefixed ? view.substr(7) : view, "/");
 
   HostingAddress parsed;
-  parsed.host = LowerCaseText(Before(hostPart, ":"));
+  parsed.host = LowerCaseText(TextBefore(hostPart, ":"));
   const std::size_t colon = FindTextOffset(hostPart, ":");
   parsed.port = colon == std::string_view::npos ? 80 : TextToInt(hostPart.substr(colon + 1));
 

@@ -114,6 +114,15 @@ std::int64_t FindText(std::string_view text, std::string_view sought, std::int64
   return found == std::string_view::npos ? kNotFound : static_cast<std::int64_t>(found) + 1;
 }
 
+bool ContainsText(std::string_view text, std::string_view sought, bool ignoreCase) {
+  return FindTextOffset(text, sought, 0, ignoreCase) != std::string_view::npos;
+}
+
+std::string_view TextBefore(std::string_view text, std::string_view separator) {
+  const std::size_t found = FindTextOffset(text, separator);
+  return found == std::string_view::npos ? text : text.substr(0, found);
+}
+
 std::string TextBetween(std::string_view source, std::string_view startMarker,
                         std::string_view endMarker) {
   const std::size_t start = FindTextOffset(source, startMarker);

@@ -25,6 +25,12 @@ std::int64_t FindText(std::string_view text, std::string_view sought, std::int64
 std::size_t FindTextOffset(std::string_view text, std::string_view sought, std::size_t from = 0,
                            bool ignoreCase = false);
 
+// Whether `sought` occurs in `text` by the search rule.
+bool ContainsText(std::string_view text, std::string_view sought, bool ignoreCase = false);
+
+// The text before the first `separator`, or all of it when there is none.
+std::string_view TextBefore(std::string_view text, std::string_view separator);
+
 // The text after the first `startMarker` and before the first `endMarker` that
 // follows it; empty when either marker is missing.
 std::string TextBetween(std::string_view source, std::string_view startMarker,

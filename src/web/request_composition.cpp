@@ -7,17 +7,7 @@
 namespace quorvane {
 namespace {
 
-bool Contains(std::string_view text, std::string_view word, bool ignoreCase) {
-  return FindText(text, word, 1, ignoreCase) != kNotFound;
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view word) { return Contains(text, word, true); }
-
-// The text before the first `separator`, or all of it.
-std::string_view Before(std::string_view text, std::string_view separator) {
-  const std::size_t found = FindTextOffset(text, separator);
-  return found == std::string_view::npos ? text : text.substr(0, found);
-}
+bool ContainsIgnoringCase(std::string_view text, std::string_view word) { return ContainsText(text, word, true); }
 
 std::string RemoveFirst(std::string_view text, std::string_view word) {
   const std::size_t found = FindTextOffset(text, word);
@@ -42,7 +32,7 @@ bool IsHttpsAddress(std::string_view normalizedAddress) {
 
 std::string UrlHost(std::string_view normalizedAddress) {
   const std::string withoutSchemes = RemoveTexts(normalizedAddress, "https://", "http://");
-  return LowerCaseText(Before(Before(withoutSchemes, "/"), ":"));
+  return LowerCaseText(TextBefore(TextBefore(withoutSchemes, "/"), ":"));
 }
 
 std::string UrlPath(std::string_view normalizedAddress) {
@@ -57,7 +47,7 @@ std::string UrlPath(std::string_view normalizedAddress) {
 int UrlPort(std::string_view normalizedAddress) {
   const std::string_view afterScheme =
       normalizedAddress.size() > 7 ? normalizedAddress.substr(7) : std::string_view();
-  const std::string_view hostPart = Before(afterScheme, "/");
+  const std::string_view hostPart = TextBefore(afterScheme, "/");
   const std::size_t colon = FindTextOffset(hostPart, ":");
   if (colon == std::string_view::npos) {
     return 80;

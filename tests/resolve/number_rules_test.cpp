@@ -47,6 +47,16 @@ TEST(NumberRules, TextToSingleParsesADecimalPrefix) {
   EXPECT_EQ(TextToSingle("2861.02294921875"), 2861.0229F);
 }
 
+TEST(NumberRules, TextToNumberTakesOnlyWholeNumbers) {
+  EXPECT_EQ(TextToNumber(" 42 "), 42.0);
+  EXPECT_EQ(TextToNumber("-1.5e3"), -1500.0);
+  EXPECT_EQ(TextToNumber("12abc"), std::nullopt);
+  EXPECT_EQ(TextToNumber("0x10"), std::nullopt);
+  EXPECT_EQ(TextToNumber("inf"), std::nullopt);
+  EXPECT_EQ(TextToNumber(""), std::nullopt);
+  EXPECT_EQ(TextToNumber("."), std::nullopt);
+}
+
 TEST(NumberRules, NumberToTextWritesThirteenSignificantDigits) {
   const std::pair<double, std::string> cases[] = {
       {0.0, "0"},

@@ -22,7 +22,7 @@ case "$flavour" in
   fuzz)
     dir=build-fuzz
     export CC=clang CXX=clang++
-    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF
+    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF -DQUORVANE_APP=OFF
           -DQUORVANE_SANITIZE=address,undefined) ;;
   *)
     echo "unknown flavour: $flavour" >&2

@@ -1,0 +1,16 @@
+# Turns files into a C++ source of byte arrays, so the programs carry their pictures
+# and need no files beside them. Run as: cmake -DOUTPUT=... -DINPUTS="a;b" -P EmbedFiles.cmake
+set(content "// Generated from assets/ by cmake/EmbedFiles.cmake.\n#include \"app/embedded_assets.h\"\n\nnamespace quorvane {\n")
+set(entries "")
+foreach(input IN LISTS INPUTS)
+  get_filename_component(name "${input}" NAME)
+  string(MAKE_C_IDENTIFIER "${name}" identifier)
+  file(READ "${input}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND content "static const std::uint8_t ${identifier}[] = {${bytes}};\n")
+  string(APPEND entries "      {\"${name}\", {${identifier}, sizeof ${identifier}}},\n")
+endforeach()
+string(APPEND content "\nstd::span<const std::uint8_t> EmbeddedAsset(std::string_view name) {\n")
+string(APPEND content "  static const struct { std::string_view name; std::span<const std::uint8_t> data; } assets[] = {\n${entries}  };\n")
+string(APPEND content "  for (const auto& asset : assets) {\n    if (asset.name == name) {\n      return asset.data;\n    }\n  }\n  return {};\n}\n\n}  // namespace quorvane\n")
+file(WRITE "${OUTPUT}" "${content}")

@@ -1,0 +1,84 @@
+#include "app/qt/application.h"
+
+#include "web/detached_worker.h"
+#include "web/encodings.h"
+
+#include <QApplication>
+#include <QFont>
+
+namespace quorvane {
+namespace {
+
+constexpr int kStartupTimerMilliseconds = 1200;
+// How long exit waits for workers still transferring.
+constexpr std::chrono::milliseconds kWorkerPatience{2000};
+
+}  // namespace
+
+Application::Application(Endpoints endpoints) : endpoints_(std::move(endpoints)) {
+  InstallEventPump(&pump_);
+  window_ = std::make_unique<MainWindow>(Utf8ToGbk(endpoints_.SampleShareLink));
+  resolve_ = std::make_unique<ResolveCommand>(*window_, globals_, endpoints_);
+  window_->onClick = [this](Control control) { OnClick(control); };
+  window_->onKeyDown = [this](Control control, int keyCode) { OnKeyDown(control, keyCode); };
+  window_->onTick = [this](Timer timer) { OnTick(timer); };
+  WindowCreated();
+}
+
+Application::~Application() {
+  window_->onClick = nullptr;
+  window_->onKeyDown = nullptr;
+  window_->onTick = nullptr;
+  StopDetachedWork(kWorkerPatience);
+  InstallEventPump(nullptr);
+  globals_ = ProgramGlobals{};  // ReleaseGlobals
+}
+
+void Application::WindowCreated() { window_->SetTimerPeriod(Timer::时钟1, kStartupTimerMilliseconds); }
+
+void Application::OnClick(Control control) {
+  if (control == Control::按钮1) {
+    resolve_->StartResolve();
+  }
+}
+
+void Application::OnKeyDown(Control control, int keyCode) {
+  if (control == Control::编辑框1) {
+    resolve_->LinkBoxKeyDown(keyCode);
+  }
+}
+
+void Application::OnTick(Timer timer) {
+  switch (timer) {
+    case Timer::时钟1:
+      ShowUsageCount();
+      break;
+    case Timer::时钟2:
+      resolve_->TickElapsedTime();
+      break;
+    case Timer::时钟3:
+      break;
+  }
+}
+
+void Application::ShowUsageCount() { window_->SetTimerPeriod(Timer::时钟1, 0); }
+
+int ProgramStart(int argc, char** argv, const Endpoints& endpoints,
+                 const std::function<void(Application&)>& started) {
+  QApplication qtApplication(argc, argv);
+  QFont font(QStringLiteral("Noto Sans CJK SC"));
+  font.setPixelSize(12);
+  QApplication::setFont(font);
+  int result = 0;
+  {
+    Application application(endpoints);
+    application.Window().ShowCentred();
+    if (started) {
+      started(application);
+    }
+    result = QApplication::exec();
+  }
+  return result;
+}
+
+}  // namespace quorvane

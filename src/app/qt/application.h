@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/endpoints.h"
+#include "app/globals.h"
+#include "app/qt/main_window.h"
+#include "app/qt/qt_event_pump.h"
+#include "resolve/resolve_command.h"
+
+#include <functional>
+#include <memory>
+
+namespace quorvane {
+
+// The running program: its globals, the main window with every event bound to its
+// routine, and the event pump its waits go through. Needs a QApplication.
+class Application {
+ public:
+  // Creates the globals and the window and runs the window's created event.
+  explicit Application(Endpoints endpoints);
+  // Releases the globals; workers still running are told to stop.
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  MainWindow& Window() { return *window_; }
+  ProgramGlobals& Globals() { return globals_; }
+  const Endpoints& EndpointsInUse() const { return endpoints_; }
+
+ private:
+  void WindowCreated();
+  void OnClick(Control control);
+  void OnKeyDown(Control control, int keyCode);
+  void OnTick(Timer timer);
+  void ShowUsageCount();
+
+  Endpoints endpoints_;
+  ProgramGlobals globals_;
+  QtEventPump pump_;
+  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<ResolveCommand> resolve_;
+};
+
+// The program's entry: the application, the window shown centred, the event loop
+// until the window closes. `started` runs once the window is shown (the demo drives
+// the window from there).
+int ProgramStart(int argc, char** argv, const Endpoints& endpoints,
+                 const std::function<void(Application&)>& started = {});
+
+}  // namespace quorvane

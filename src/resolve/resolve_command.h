@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/endpoints.h"
+#include "app/form.h"
+#include "app/globals.h"
+
+namespace quorvane {
+
+// The tool's main path: the link in the link box to the file's name, download address
+// and size in the window, with the elapsed time shown while it runs. Its state lives
+// in the window's controls, some of them off the visible area.
+class ResolveCommand {
+ public:
+  ResolveCommand(Form& form, ProgramGlobals& globals, const Endpoints& endpoints)
+      : form_(form), globals_(globals), endpoints_(endpoints) {}
+
+  // A click of the resolve button.
+  void StartResolve();
+  // A key pressed in the link box: Enter (13) resolves.
+  void LinkBoxKeyDown(int keyCode);
+  // A tick of the elapsed-time timer.
+  void TickElapsedTime();
+
+ private:
+  void ResolveLink();
+  void ShowSize();
+  void FailureEnd();
+  void NormalEnd();
+
+  Form& form_;
+  ProgramGlobals& globals_;
+  const Endpoints& endpoints_;
+};
+
+}  // namespace quorvane

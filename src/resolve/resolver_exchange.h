@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorvane {
+
+// The resolver service's answer is not parsed as JSON: the file name and the address
+// are cut out between fixed markers.
+struct ResolvedFile {
+  std::string name;
+  std::string address;
+};
+
+// The link's bytes as a query value: unreserved ASCII as it is, every other byte as
+// %XX, so "&", "#", spaces and Chinese text cannot change the query.
+std::string EncodeQueryValue(std::string_view bytes);
+
+// ResolverAddress + "/pan?url=" + the encoded link + the fixed query with the token.
+std::string ResolverRequestAddress(std::string_view resolverAddress, std::string_view link,
+                                   std::string_view token);
+
+// First pass: the answer converted from UTF-8, its backslashes removed, then cut.
+// `converted` receives the answer as it was cut.
+ResolvedFile ReadAnswerFirstPass(std::string_view answer, std::string* converted = nullptr);
+
+// Second pass over the answer as it came: backslashes removed, then cut, and "\u"
+// escapes that survive in the name decoded.
+ResolvedFile ReadAnswerSecondPass(std::string_view rawAnswer, std::string* cleaned = nullptr);
+
+}  // namespace quorvane

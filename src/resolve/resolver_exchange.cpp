@@ -43,7 +43,10 @@ std::string ResolverRequestAddress(std::string_view resolverAddress, std::string
 }
 
 ResolvedFile ReadAnswerFirstPass(std::string_view answer, std::string* converted) {
-  const std::string text = RemoveTexts(Utf8ToGbk(answer), "\\");
+  // JSON encoders commonly write non-ASCII characters, and some "&", as \u escapes;
+  // they are decoded before the backslashes go, or the name would show "u4e2d" and
+  // the address would lose its "&".
+  const std::string text = RemoveTexts(UnescapeUnicode(Utf8ToGbk(answer)), "\\");
   ResolvedFile file{TextBetween(text, kNameStart, kNameEnd), TextBetween(text, kAddressStart, kAddressEnd)};
   if (converted != nullptr) {
     *converted = text;

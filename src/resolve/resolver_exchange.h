@@ -20,7 +20,8 @@ std::string EncodeQueryValue(std::string_view bytes);
 std::string ResolverRequestAddress(std::string_view resolverAddress, std::string_view link,
                                    std::string_view token);
 
-// First pass: the answer converted from UTF-8, its backslashes removed, then cut.
+// First pass: the answer converted from UTF-8, its \u escapes decoded, its
+// backslashes removed, then cut.
 // `converted` receives the answer as it was cut.
 ResolvedFile ReadAnswerFirstPass(std::string_view answer, std::string* converted = nullptr);
 

@@ -3,7 +3,6 @@
 #include "util/text_pieces.h"
 #include "util/text_search.h"
 #include "web/cookie_store.h"
-#include "web/detached_worker.h"
 
 #include <algorithm>
 
@@ -46,7 +45,7 @@ std::size_t CountHeader(char*, std::size_t size, std::size_t count, void* user) 
 
 int CheckGuard(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto* guard = static_cast<TransferGuard*>(user);
-  if ((guard->abort != nullptr && guard->abort->load()) || DetachedWorkStopping()) {
+  if (guard->abort != nullptr && guard->abort->load()) {
     return 1;
   }
   const auto now = std::chrono::steady_clock::now();

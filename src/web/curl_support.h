@@ -29,8 +29,8 @@ using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
 // HTTP and HTTPS only (also after redirects).
 EasyHandle NewEasyHandle();
 
-// Ends a transfer once `abort` is set, the program is stopping, or (with a stall
-// limit) no byte has moved either way for that long.
+// Ends a transfer once `abort` is set or (with a stall limit) no byte has moved
+// either way for that long.
 struct TransferGuard {
   const std::atomic<bool>* abort = nullptr;
   std::chrono::milliseconds stallLimit{0};  // zero: no limit

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace quorvane {
@@ -13,12 +14,11 @@ struct WorkerState {
   CompletionSignal done;
 };
 
-// Counts the workers still running, so exit can wait for them.
+// The workers still running, so exit can stop them and wait for them.
 struct LiveWorkers {
   std::mutex mutex;
   std::condition_variable changed;
-  int count = 0;
-  std::atomic<bool> stopping{false};
+  std::set<WorkerState*> running;
 };
 
 LiveWorkers& Live() {
@@ -32,18 +32,15 @@ LiveWorkers& Live() {
 bool RunDetached(AbortableWork work, EventPump& pump, Clock::time_point deadline) {
   auto state = std::make_shared<WorkerState>();
   LiveWorkers& live = Live();
-  if (live.stopping.load()) {
-    state->abort.store(true);
-  }
   {
     std::lock_guard lock(live.mutex);
-    ++live.count;
+    live.running.insert(state.get());
   }
   std::thread([state, work = std::move(work), &live] {
     work(state->abort);
     state->done.Notify();
     std::lock_guard lock(live.mutex);
-    --live.count;
+    live.running.erase(state.get());
     live.changed.notify_all();
   }).detach();
 
@@ -58,11 +55,11 @@ bool RunDetached(AbortableWork work, EventPump& pump, Clock::time_point deadline
 
 void StopDetachedWork(std::chrono::milliseconds patience) {
   LiveWorkers& live = Live();
-  live.stopping.store(true);
   std::unique_lock lock(live.mutex);
-  live.changed.wait_for(lock, patience, [&live] { return live.count == 0; });
+  for (WorkerState* state : live.running) {
+    state->abort.store(true);
+  }
+  live.changed.wait_for(lock, patience, [&live] { return live.running.empty(); });
 }
-
-bool DetachedWorkStopping() { return Live().stopping.load(); }
 
 }  // namespace quorvane

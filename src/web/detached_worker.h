@@ -19,10 +19,7 @@ using AbortableWork = std::function<void(const std::atomic<bool>& abort)>;
 bool RunDetached(AbortableWork work, EventPump& pump, Clock::time_point deadline);
 
 // Tells every detached work still running to abort and waits up to `patience` for
-// them to end: called once at exit, so no worker outlives the libraries it uses.
+// them to end: called at exit, so no worker outlives what it uses.
 void StopDetachedWork(std::chrono::milliseconds patience);
-
-// Set by StopDetachedWork; work that starts afterwards sees abort at once.
-bool DetachedWorkStopping();
 
 }  // namespace quorvane

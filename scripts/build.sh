@@ -4,10 +4,12 @@
 #   scripts/build.sh asan       AddressSanitizer + UndefinedBehaviorSanitizer, tests only
 #   scripts/build.sh tsan       ThreadSanitizer, tests only
 #   scripts/build.sh fuzz       clang with libFuzzer, fuzz targets only
+# Targets named after the flavour are built alone: scripts/build.sh release quorvane-demo
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-release}
+shift || true
 common=(-G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
 case "$flavour" in
   release)
@@ -30,4 +32,8 @@ case "$flavour" in
 esac
 
 cmake -S . -B "$dir" "${common[@]}" "${args[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+targets=()
+for target in "$@"; do
+  targets+=(--target "$target")
+done
+cmake --build "$dir" -j "$(nproc)" "${targets[@]}"

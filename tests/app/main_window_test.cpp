@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace quorvane {
 namespace {
 
@@ -114,12 +117,15 @@ TEST_F(MainWindowTest, TabReachesTheControlsOutsideTheWindow) {
 
 TEST_F(MainWindowTest, FormCallsFromAnotherThreadRunOnTheWindowThread) {
   std::string readBack;
-  std::thread background([this, &readBack] {
+  std::atomic<bool> finished{false};
+  std::thread background([this, &readBack, &finished] {
     Window().SetCaption(Control::标签9, "from a thread");
     Window().SetVisible(Control::按钮5, true);
     readBack = Window().Caption(Control::标签9);
+    finished = true;
   });
-  ASSERT_TRUE(WaitUntil([&readBack] { return !readBack.empty(); }));
+  // The window's thread must keep running events for the calls to be carried out.
+  ASSERT_TRUE(WaitUntil([&finished] { return finished.load(); }));
   background.join();
   EXPECT_EQ(readBack, "from a thread");
   EXPECT_FALSE(Window().findChild<QPushButton*>("按钮5")->isHidden());

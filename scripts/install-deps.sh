@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libicu-dev libjpeg62-turbo-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  curl aria2 tinyproxy
+  curl aria2 tinyproxy time bc
   # the window under a virtual display, its Chinese captions, and screenshots
   xvfb xauth fonts-noto-cjk imagemagick
 )

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "util/regex_object.h"
+
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace quorvane {
 
-// The program's global state, created at start and released at exit, each item named
-// as the routines that share it know it.
-struct ProgramGlobals {
-  std::string DownloadAddress;     // the last resolved download address
-  std::string ResolverAnswer;      // the resolver's answer while it is read
-  std::string ResolverAnswerRaw;   // the same answer as it came, for the second pass
-  std::string CounterPageText;     // the page-hit counter page
+// The globals the online services' background threads share. Each thread holds
+// `lock` while it reads or writes them, which also keeps every Prepare→read use of
+// SharedRegex in one piece; nobody holds it across a request or a window call.
+struct OnlineServiceGlobals {
+  std::mutex lock;
+  RegexObject SharedRegex;
   std::string HostingPageText;     // the last page read from the hosting service
   std::string PublishedVersion;
   std::string ReleaseFolderName;
@@ -21,7 +24,18 @@ struct ProgramGlobals {
   std::string ReleaseFolderId;
   std::vector<std::string> NoticeFields;
   std::vector<std::string> UpdateMessageWords;
-  std::string NewVersionAddress;   // the new release, written by the update check
+  std::string NewVersionAddress;   // the new release; the window reads it on a click
+};
+
+// The program's global state, created at start and released at exit, each item named
+// as the routines that share it know it.
+struct ProgramGlobals {
+  std::string DownloadAddress;     // the last resolved download address
+  std::string ResolverAnswer;      // the resolver's answer while it is read
+  std::string ResolverAnswerRaw;   // the same answer as it came, for the second pass
+  std::string CounterPageText;     // the page-hit counter page
+  // Shared by ownership: a background thread that outlives the window still finds them.
+  std::shared_ptr<OnlineServiceGlobals> online = std::make_shared<OnlineServiceGlobals>();
 };
 
 }  // namespace quorvane

@@ -7,7 +7,6 @@
 #include "web/curl_support.h"
 #include "web/transfer.h"
 
-#include <atomic>
 
 namespace quorvane {
 namespace {
@@ -37,7 +36,7 @@ HostingAddress ParseHostingAddress(const std::string& address) {
 }
 
 std::string HostingPageAccess(HostingRequest& request, std::string* responseHeaders,
-                              const HostingTimeouts& timeouts) {
+                              const HostingTimeouts& timeouts, const std::atomic<bool>* abort) {
   const HostingAddress target = ParseHostingAddress(request.address);
   if (target.port < 0 || target.port > 65535) {
     return {};
@@ -107,6 +106,7 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
   curl_support::ResponseCollector collector;
   collector.bodyCap = kBodyCap;
   collector.guard.stallLimit = std::max(timeouts.connect, timeouts.sendAndReceive);
+  collector.guard.abort = abort;
   curl_support::CollectResponse(handle, collector);
   curl_easy_perform(handle);
 

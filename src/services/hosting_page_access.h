@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -35,7 +36,8 @@ HostingAddress ParseHostingAddress(const std::string& address);
 // One synchronous request on the calling thread; the raw body, whatever the status,
 // or empty when the request could not be made. `request.method` and
 // `request.headers` come back as they were sent.
+// `abort`, when given and set, ends the request early (the program is closing).
 std::string HostingPageAccess(HostingRequest& request, std::string* responseHeaders = nullptr,
-                              const HostingTimeouts& timeouts = {});
+                              const HostingTimeouts& timeouts = {}, const std::atomic<bool>* abort = nullptr);
 
 }  // namespace quorvane

@@ -1,6 +1,8 @@
 #include "app/qt/application.h"
 
+#include "services/usage_counter.h"
 #include "web/detached_worker.h"
+#include "web/web_access.h"
 #include "web/encodings.h"
 
 #include <QApplication>
@@ -10,15 +12,16 @@ namespace quorvane {
 namespace {
 
 constexpr int kStartupTimerMilliseconds = 1200;
-// How long exit waits for workers still transferring.
-constexpr std::chrono::milliseconds kWorkerPatience{2000};
+// How long exit waits for workers and the services' threads still running.
+constexpr std::chrono::milliseconds kWorkerPatience{5000};
 
 }  // namespace
 
-Application::Application(Endpoints endpoints) : endpoints_(std::move(endpoints)) {
+Application::Application(Endpoints endpoints, RetryPauses retryPauses) : endpoints_(std::move(endpoints)) {
   InstallEventPump(&pump_);
   window_ = std::make_unique<MainWindow>(Utf8ToGbk(endpoints_.SampleShareLink));
   resolve_ = std::make_unique<ResolveCommand>(*window_, globals_, endpoints_);
+  services_ = std::make_unique<OnlineServices>(*window_, globals_.online, endpoints_, retryPauses);
   window_->onClick = [this](Control control) { OnClick(control); };
   window_->onKeyDown = [this](Control control, int keyCode) { OnKeyDown(control, keyCode); };
   window_->onTick = [this](Timer timer) { OnTick(timer); };
@@ -29,6 +32,7 @@ Application::~Application() {
   window_->onClick = nullptr;
   window_->onKeyDown = nullptr;
   window_->onTick = nullptr;
+  services_->Stop(pump_, kWorkerPatience);
   StopDetachedWork(kWorkerPatience);
   InstallEventPump(nullptr);
   globals_ = ProgramGlobals{};  // ReleaseGlobals
@@ -61,7 +65,13 @@ void Application::OnTick(Timer timer) {
   }
 }
 
-void Application::ShowUsageCount() { window_->SetTimerPeriod(Timer::时钟1, 0); }
+void Application::ShowUsageCount() {
+  window_->SetTimerPeriod(Timer::时钟1, 0);
+  globals_.CounterPageText = FetchText(endpoints_.CounterPageAddress);
+  window_->SetCaption(Control::标签9, UsageLine(globals_.CounterPageText));
+  // Only now, with the usage line written, do the background services start.
+  services_->StartChain();
+}
 
 int ProgramStart(int argc, char** argv, const Endpoints& endpoints,
                  const std::function<void(Application&)>& started) {

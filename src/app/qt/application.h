@@ -5,6 +5,7 @@
 #include "app/qt/main_window.h"
 #include "app/qt/qt_event_pump.h"
 #include "resolve/resolve_command.h"
+#include "services/online_services.h"
 
 #include <functional>
 #include <memory>
@@ -15,14 +16,16 @@ namespace quorvane {
 // routine, and the event pump its waits go through. Needs a QApplication.
 class Application {
  public:
-  // Creates the globals and the window and runs the window's created event.
-  explicit Application(Endpoints endpoints);
+  // Creates the globals and the window and runs the window's created event. The
+  // pauses between the online services' retries can be shortened for tests.
+  explicit Application(Endpoints endpoints, RetryPauses retryPauses = {});
   // Releases the globals; workers still running are told to stop.
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
   MainWindow& Window() { return *window_; }
+  OnlineServices& Services() { return *services_; }
   ProgramGlobals& Globals() { return globals_; }
   const Endpoints& EndpointsInUse() const { return endpoints_; }
 
@@ -38,6 +41,7 @@ class Application {
   QtEventPump pump_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<ResolveCommand> resolve_;
+  std::unique_ptr<OnlineServices> services_;
 };
 
 // The program's entry: the application, the window shown centred, the event loop

@@ -4,18 +4,26 @@
 //   quorvane-demo                       the window, for clicking through
 //   quorvane-demo --resolve-and-exit [--screenshot file.png]
 //                                       resolves the sample link through the window,
-//                                       prints what the window shows, and exits
+//                                       prints what the window shows, answers the
+//                                       update question Yes, and exits
 #include "app/qt/application.h"
 #include "app/qt/gbk_qstring.h"
 #include "standins/download_standin.h"
+#include "standins/hosting_standin.h"
+#include "standins/raw_http_server.h"
 #include "standins/resolver_standin.h"
+#include "web/encodings.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace {
@@ -52,7 +60,25 @@ void PrintShown(Application& application) {
   line("address:", Control::编辑框2);
   line("size:", Control::标签6);
   line("elapsed:", Control::标签11);
+  line("usage:", Control::标签9);
   std::fflush(stdout);
+}
+
+// Runs events until `done` holds, at most five seconds.
+void WaitFor(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < 5000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+void SaveScreenshot(QWidget& window, const std::string& path) {
+  if (path.empty()) {
+    return;
+  }
+  const bool saved = window.grab().save(QString::fromStdString(path), "PNG");
+  std::printf("%-9s %s\n", "picture:", saved ? path.c_str() : "could not be saved");
 }
 
 }  // namespace
@@ -72,21 +98,58 @@ int main(int argc, char** argv) {
       {"http://pan.baidu.com/s/large", "系统盘.iso", downloads.Url("/files/disk.iso"), false},
   });
 
+  // The page-hit counter, and the maker's hosting page publishing a version other
+  // than the tool's own, so the update question comes up.
+  standins::RawHttpServer counter(standins::Reply(standins::HttpResponse(
+      200, Utf8ToGbk("<td>今天访问：27&#10</td><td>累计访问：183064&#10;点击申请计数器</td>"))));
+  standins::HostingStandin hosting;
+  hosting.SetPages({
+      standins::HostingStandin::HomePage(
+          Utf8ToGbk("v16.02.01|Quorvane 正式版|quorvane_v16|更新 发现新版本v16.02.01 解析更快、更稳定 是否下载新版本？"),
+          hosting.ListingAddress()),
+      standins::HostingStandin::ListingPage(Utf8ToGbk("Quorvane 正式版"), "20160201"),
+      standins::HostingStandin::FileList(hosting.LinkPrefix(), {"readme.txt", "quorvane_v16.02.01.zip"}),
+  });
+
   Endpoints endpoints = builtIn;
   endpoints.ResolverAddress = resolver.Address();
+  endpoints.CounterPageAddress = counter.Url("/count/count.asp?id=151013&sx=2&ys=43");
+  endpoints.HostingHomeAddress = hosting.HomeAddress();
+  endpoints.HostingLinkPrefix = hosting.LinkPrefix();
 
   return ProgramStart(argc, argv, endpoints, [&options](Application& application) {
     if (!options.resolveAndExit) {
       return;
     }
     QTimer::singleShot(200, [&application, &options] {
+      MainWindow& window = application.Window();
       // The click runs the whole command, the window working meanwhile.
-      application.Window().findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
+      window.findChild<QPushButton*>(QStringLiteral("按钮1"))->click();
+      // The usage line comes 1.2 s after start, then the update question: it is
+      // answered Yes from a timer, since the box runs its own event loop.
+      WaitFor([&window] { return !window.Caption(Control::标签9).empty(); });
       PrintShown(application);
+      SaveScreenshot(window, options.screenshot);
+      bool answered = false;
+      QTimer answer;
+      QObject::connect(&answer, &QTimer::timeout, [&answered] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && !answered) {
+          answered = true;
+          std::printf("%-9s %s | %s\n", "question:", box->windowTitle().toUtf8().constData(),
+                      box->text().replace('\n', QStringLiteral(" / ")).toUtf8().constData());
+          box->button(QMessageBox::Yes)->click();
+        }
+      });
+      answer.start(50);
+      WaitFor([&window] { return window.Visible(Control::按钮5); });
+      std::printf("%-9s %s\n", "offered:", window.Visible(Control::按钮5) ? "new-version button and notice shown" : "none");
       if (!options.screenshot.empty()) {
-        const bool saved = application.Window().grab().save(QString::fromStdString(options.screenshot), "PNG");
-        std::printf("%-9s %s\n", "picture:", saved ? options.screenshot.c_str() : "could not be saved");
+        QString second = QString::fromStdString(options.screenshot);
+        second.replace(QStringLiteral(".png"), QStringLiteral("-update.png"));
+        SaveScreenshot(window, second.toStdString());
       }
+      std::fflush(stdout);
       QApplication::quit();
     });
   });

@@ -161,6 +161,8 @@ QWidget* MainWindow::CreateControl(const ControlSpec& spec) {
     QFont big = widget->font();
     big.setPixelSize(48);
     widget->setFont(big);
+    // Once enlarged it covers the controls beneath it, so it paints its background.
+    widget->setAutoFillBackground(true);
   }
   return widget;
 }

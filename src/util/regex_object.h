@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvane {
+
+// The program's regular-expression matcher over ICU. Texts in and out are GBK and are
+// matched character by character; only a line feed ends a line; match and group
+// numbers count from 1. Failures give empty or zero results, never errors.
+class RegexObject {
+ public:
+  // Drops the pattern and the matches.
+  void Destroy();
+  // A new instance with the same pattern and the same matches.
+  RegexObject Clone() const { return *this; }
+
+  // A fresh engine for `pattern`; each flag not given counts as true. A malformed
+  // pattern is accepted here and matches nothing later. True: the engine exists.
+  bool Prepare(std::string_view pattern, std::optional<bool> ignoreCase = {}, std::optional<bool> multiline = {},
+               std::optional<bool> global = {});
+  std::string GetPattern() const;
+  // `source` with the matches (every one when global) replaced; "$1" names a group.
+  std::string ReplaceText(std::string_view source, std::string_view replacement) const;
+  // Runs the engine over `text` and keeps the matches; their number.
+  int Search(std::string_view text);
+  int MatchCount() const { return static_cast<int>(matches_.size()); }
+  std::string MatchText(int match) const;
+  std::string SubMatchText(int match, int group) const;
+  // The number of groups of the first match; 0 without matches.
+  int SubMatchCount() const;
+
+ private:
+  struct Match {
+    std::string text;
+    std::vector<std::string> groups;
+  };
+
+  bool prepared_ = false;
+  std::u16string pattern_;
+  unsigned flags_ = 0;
+  bool global_ = true;
+  std::vector<Match> matches_;
+};
+
+}  // namespace quorvane

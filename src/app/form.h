@@ -8,7 +8,7 @@
 namespace quorvane {
 
 enum class MessageButtons { Ok, YesNo };
-enum class MessageIcon { Information, Question, Warning, Error };
+enum class MessageIcon { None, Information, Question, Warning, Error };
 enum class MessageAnswer { Ok, Yes, No };
 
 // The window as the program's routines use it. Captions and texts are GBK. Any

@@ -27,7 +27,9 @@ class OnlineServicesGuiTest : public ::testing::Test {
     endpoints.HostingHomeAddress = hosting_.HomeAddress();
     endpoints.HostingLinkPrefix = hosting_.LinkPrefix();
     clock_.start();
-    application_ = std::make_unique<Application>(endpoints, pauses);
+    ApplicationOptions options;
+    options.retryPauses = pauses;
+    application_ = std::make_unique<Application>(endpoints, options);
     application_->Window().ShowCentred();
   }
 

@@ -17,11 +17,18 @@ constexpr std::chrono::milliseconds kWorkerPatience{5000};
 
 }  // namespace
 
-Application::Application(Endpoints endpoints, RetryPauses retryPauses) : endpoints_(std::move(endpoints)) {
+Application::Application(Endpoints endpoints, ApplicationOptions options) : endpoints_(std::move(endpoints)) {
   InstallEventPump(&pump_);
   window_ = std::make_unique<MainWindow>(Utf8ToGbk(endpoints_.SampleShareLink));
   resolve_ = std::make_unique<ResolveCommand>(*window_, globals_, endpoints_);
-  services_ = std::make_unique<OnlineServices>(*window_, globals_.online, endpoints_, retryPauses);
+  services_ = std::make_unique<OnlineServices>(*window_, globals_.online, endpoints_, options.retryPauses);
+  Shell& shell = options.shell != nullptr ? *options.shell : desktop_;
+  browser_ = std::make_unique<DownloadBrowserBox>(
+      options.downloadFolder.empty() ? DownloadBrowserBox::UserDownloadFolder() : options.downloadFolder, shell);
+  const int aria2Port = options.aria2Port;
+  handoff_ = std::make_unique<HandoffCommands>(
+      *window_, globals_, clipboard_, shell, [aria2Port] { return Aria2Agent::Connect(aria2Port); }, *browser_,
+      options.browserReset);
   window_->onClick = [this](Control control) { OnClick(control); };
   window_->onKeyDown = [this](Control control, int keyCode) { OnKeyDown(control, keyCode); };
   window_->onTick = [this](Timer timer) { OnTick(timer); };
@@ -41,8 +48,24 @@ Application::~Application() {
 void Application::WindowCreated() { window_->SetTimerPeriod(Timer::时钟1, kStartupTimerMilliseconds); }
 
 void Application::OnClick(Control control) {
-  if (control == Control::按钮1) {
-    resolve_->StartResolve();
+  switch (control) {
+    case Control::按钮1:
+      resolve_->StartResolve();
+      break;
+    case Control::按钮2:
+      handoff_->CopyAddress();
+      break;
+    case Control::按钮6:
+      handoff_->HandToDownloadManager();
+      break;
+    case Control::按钮7:
+      handoff_->DownloadInBrowserBox();
+      break;
+    case Control::按钮5:
+      handoff_->DownloadNewVersion();
+      break;
+    default:
+      break;  // 按钮4 plays no music
   }
 }
 
@@ -61,6 +84,7 @@ void Application::OnTick(Timer timer) {
       resolve_->TickElapsedTime();
       break;
     case Timer::时钟3:
+      handoff_->ResetBrowserBox();
       break;
   }
 }

@@ -4,21 +4,34 @@
 #include "app/globals.h"
 #include "app/qt/main_window.h"
 #include "app/qt/qt_event_pump.h"
+#include "handoff/aria2_agent.h"
+#include "handoff/handoff_commands.h"
+#include "handoff/qt/qt_handoff.h"
 #include "resolve/resolve_command.h"
 #include "services/online_services.h"
+
+#include <filesystem>
 
 #include <functional>
 #include <memory>
 
 namespace quorvane {
 
+// What tests and the demo may set in place of the defaults.
+struct ApplicationOptions {
+  RetryPauses retryPauses;                        // the online services' retries
+  Shell* shell = nullptr;                         // the desktop's default browser when null
+  std::filesystem::path downloadFolder;           // the user's download folder when empty
+  int aria2Port = kAria2DefaultPort;              // where the download manager is looked for
+  std::chrono::milliseconds browserReset{5000};   // 时钟3's period after an HTTP download
+};
+
 // The running program: its globals, the main window with every event bound to its
 // routine, and the event pump its waits go through. Needs a QApplication.
 class Application {
  public:
-  // Creates the globals and the window and runs the window's created event. The
-  // pauses between the online services' retries can be shortened for tests.
-  explicit Application(Endpoints endpoints, RetryPauses retryPauses = {});
+  // Creates the globals and the window and runs the window's created event.
+  explicit Application(Endpoints endpoints, ApplicationOptions options = {});
   // Releases the globals; workers still running are told to stop.
   ~Application();
   Application(const Application&) = delete;
@@ -26,6 +39,7 @@ class Application {
 
   MainWindow& Window() { return *window_; }
   OnlineServices& Services() { return *services_; }
+  BrowserBox& Browser() { return *browser_; }
   ProgramGlobals& Globals() { return globals_; }
   const Endpoints& EndpointsInUse() const { return endpoints_; }
 
@@ -42,6 +56,10 @@ class Application {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<ResolveCommand> resolve_;
   std::unique_ptr<OnlineServices> services_;
+  QtClipboard clipboard_;
+  QtShell desktop_;
+  std::unique_ptr<DownloadBrowserBox> browser_;
+  std::unique_ptr<HandoffCommands> handoff_;
 };
 
 // The program's entry: the application, the window shown centred, the event loop

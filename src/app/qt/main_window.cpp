@@ -276,6 +276,9 @@ MessageAnswer MainWindow::ShowMessage(std::string_view text, std::string_view ca
   return OnWindowThread([&body, &title, buttons, icon] {
     QMessageBox::Icon boxIcon = QMessageBox::Information;
     switch (icon) {
+      case MessageIcon::None:
+        boxIcon = QMessageBox::NoIcon;
+        break;
       case MessageIcon::Information:
         boxIcon = QMessageBox::Information;
         break;

@@ -1,0 +1,90 @@
+#include "handoff/aria2_agent.h"
+
+#include "handoff/file_download.h"
+#include "handoff/file_names.h"
+#include "web/code_page_converter.h"
+#include "web/curl_support.h"
+
+#include <cstdio>
+
+namespace quorvane {
+namespace {
+
+// A JSON string of UTF-8 text.
+std::string JsonString(std::string_view utf8) {
+  std::string quoted = "\"";
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      quoted += escape;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+}  // namespace
+
+std::string Aria2Call(int port, const std::string& request) {
+  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
+  if (!easy) {
+    return {};
+  }
+  CURL* handle = easy.get();
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/jsonrpc";
+  std::string answer;
+  const curl_support::HeaderList headers = curl_support::MakeHeaderList({"Content-Type: application/json"}, {"Expect"});
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.c_str());
+  curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.size()));
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Collect);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 1000L);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, 5000L);
+  if (curl_easy_perform(handle) != CURLE_OK) {
+    return {};
+  }
+  long status = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  return status == 200 ? answer : std::string();
+}
+
+std::unique_ptr<DownloadAgent> Aria2Agent::Connect(int port) {
+  const std::string answer = Aria2Call(port, R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.getVersion"})");
+  if (answer.find("\"version\"") == std::string::npos) {
+    return nullptr;
+  }
+  return std::unique_ptr<DownloadAgent>(new Aria2Agent(port));
+}
+
+void Aria2Agent::AddTask(std::string_view address, std::string_view fileName, std::string_view) {
+  std::string options = "{\"user-agent\":" + JsonString(kDownloadUserAgent);
+  if (!fileName.empty()) {
+    // aria2 writes "out" relative to its folder: a cleaned name cannot leave it.
+    options += ",\"out\":" + JsonString(CleanFileName(codepage::Transcode(fileName, codepage::kGbk, codepage::kUtf8)));
+  }
+  options += "}";
+  pending_.push_back(R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.addUri","params":[[)" +
+                     JsonString(codepage::Transcode(address, codepage::kGbk, codepage::kUtf8)) + "]," + options + "]}");
+}
+
+void Aria2Agent::CommitTasks2(int) {
+  for (const std::string& call : pending_) {
+    Aria2Call(port_, call);
+  }
+  pending_.clear();
+}
+
+}  // namespace quorvane

@@ -1,0 +1,230 @@
+#include "handoff/file_download.h"
+
+#include "handoff/file_names.h"
+#include "web/curl_support.h"
+
+#include <cstdio>
+#include <system_error>
+
+namespace quorvane {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// Everything one download keeps while libcurl calls back.
+struct Transfer {
+  const DownloadSettings* settings = nullptr;
+  const std::string* address = nullptr;
+  const FileDownload::ProgressHandler* onProgress = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
+
+  std::string headers;               // the current answer's header block
+  long status = 0;
+  std::optional<std::uint64_t> total;
+  std::uint64_t received = 0;        // bytes in the part file
+  std::uint64_t answerOffset = 0;    // where the current answer's bytes start in the file
+  std::filesystem::path final;       // reserved name
+  std::filesystem::path part;
+  std::FILE* file = nullptr;
+  bool writeFailed = false;
+
+  SteadyClock::time_point lastReport;
+  SteadyClock::time_point lastMove;
+  std::uint64_t bytesAtLastReport = 0;
+  double bytesPerSecond = 0;
+
+  void Report(bool force) {
+    const auto now = SteadyClock::now();
+    if (!force && now - lastReport < settings->progressInterval) {
+      return;
+    }
+    const double seconds = std::chrono::duration<double>(now - lastReport).count();
+    if (seconds > 0) {
+      bytesPerSecond = static_cast<double>(received - bytesAtLastReport) / seconds;
+    }
+    lastReport = now;
+    bytesAtLastReport = received;
+    if (*onProgress) {
+      (*onProgress)({final.filename().string(), received, total, bytesPerSecond});
+    }
+  }
+
+  // The first body byte of a fresh answer settles the file: name, part file, offset.
+  bool OpenFileForAnswer() {
+    if (status == 200 && received > 0) {
+      // The server ignored the range: start the file again.
+      std::fclose(file);
+      file = std::fopen(part.c_str(), "wb");
+      received = 0;
+    }
+    if (file != nullptr) {
+      return true;
+    }
+    std::string name = NameFromContentDisposition(headers);
+    if (name.empty()) {
+      name = NameFromAddress(*address);
+    }
+    final = ReserveFreePath(settings->folder, name);
+    if (final.empty()) {
+      return false;
+    }
+    part = final;
+    part += ".part";
+    file = std::fopen(part.c_str(), "wbx");  // x: never an existing file
+    if (file != nullptr) {
+      std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+    }
+    return file != nullptr;
+  }
+};
+
+std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const std::string_view line(data, size * count);
+  if (line.starts_with("HTTP/")) {
+    transfer->headers.clear();
+    const std::size_t space = line.find(' ');
+    transfer->status = space == std::string_view::npos
+                           ? 0
+                           : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+    transfer->answerOffset = transfer->status == 206 ? transfer->received : 0;
+  }
+  if (transfer->headers.size() < curl_support::kHeaderCap) {
+    transfer->headers.append(line);
+  }
+  return size * count;
+}
+
+std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const std::size_t length = size * count;
+  if (transfer->status < 200 || transfer->status >= 300) {
+    return 0;  // an error page is not the file
+  }
+  if (!transfer->OpenFileForAnswer() || std::fwrite(data, 1, length, transfer->file) != length) {
+    transfer->writeFailed = true;
+    return 0;
+  }
+  transfer->received += length;
+  transfer->lastMove = SteadyClock::now();
+  transfer->Report(false);
+  return length;
+}
+
+int OnProgress(void* user, curl_off_t total, curl_off_t, curl_off_t, curl_off_t) {
+  auto* transfer = static_cast<Transfer*>(user);
+  if (transfer->cancel->load()) {
+    return 1;
+  }
+  if (total > 0 && transfer->status >= 200 && transfer->status < 300) {
+    // A resumed answer counts only what is left; the whole is what came before plus that.
+    transfer->total = static_cast<std::uint64_t>(total) + transfer->answerOffset;
+  }
+  return SteadyClock::now() - transfer->lastMove >= transfer->settings->stallLimit ? 1 : 0;
+}
+
+}  // namespace
+
+FileDownload::FileDownload(std::string address, DownloadSettings settings, ProgressHandler onProgress,
+                           DoneHandler onDone)
+    : address_(std::move(address)), settings_(std::move(settings)), onProgress_(std::move(onProgress)),
+      onDone_(std::move(onDone)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+FileDownload::~FileDownload() {
+  cancel_.store(true);
+  thread_.join();
+}
+
+void FileDownload::Run() {
+  DownloadResult result;
+  Transfer transfer;
+  transfer.settings = &settings_;
+  transfer.address = &address_;
+  transfer.onProgress = &onProgress_;
+  transfer.cancel = &cancel_;
+  transfer.lastReport = transfer.lastMove = SteadyClock::now();
+
+  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
+  CURL* handle = easy.get();
+  const curl_support::HeaderList headers = curl_support::MakeHeaderList({"Accept-Language: zh-cn"}, {});
+  if (handle != nullptr) {
+    curl_easy_setopt(handle, CURLOPT_URL, address_.c_str());
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, kDownloadUserAgent);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 15000L);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, 512L * 1024L);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  }
+
+  CURLcode code = CURLE_FAILED_INIT;
+  for (int attempt = 0; handle != nullptr && attempt < std::max(1, settings_.attempts); ++attempt) {
+    // After a break, ask only for what is missing; a server that answers with the
+    // whole file again (200) gets the file started over.
+    curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(transfer.received));
+    transfer.lastMove = SteadyClock::now();
+    code = curl_easy_perform(handle);
+    const bool complete = code == CURLE_OK && (!transfer.total || transfer.received == *transfer.total);
+    if (complete || cancel_.load() || transfer.writeFailed ||
+        (transfer.status != 0 && (transfer.status < 200 || transfer.status >= 300))) {
+      break;
+    }
+  }
+
+  if (transfer.file != nullptr) {
+    if (std::fclose(transfer.file) != 0) {
+      transfer.writeFailed = true;
+    }
+    transfer.file = nullptr;
+  }
+  const bool complete = code == CURLE_OK && !transfer.writeFailed && transfer.status >= 200 &&
+                        transfer.status < 300 && (!transfer.total || transfer.received == *transfer.total);
+  if (complete && transfer.final.empty()) {
+    // An empty file: no body byte ever opened one.
+    transfer.OpenFileForAnswer();
+    if (transfer.file != nullptr) {
+      std::fclose(transfer.file);
+      transfer.file = nullptr;
+    }
+  }
+  std::error_code ignored;
+  if (complete && !transfer.final.empty()) {
+    std::filesystem::rename(transfer.part, transfer.final, ignored);
+    result.outcome = ignored ? DownloadOutcome::Failed : DownloadOutcome::Finished;
+    result.file = transfer.final;
+    result.error = ignored ? "the finished file could not be renamed: " + ignored.message() : "";
+  } else {
+    result.outcome = cancel_.load() ? DownloadOutcome::Cancelled : DownloadOutcome::Failed;
+    if (cancel_.load()) {
+      result.error = "cancelled";
+    } else if (transfer.status >= 300) {
+      result.error = "the server answered " + std::to_string(transfer.status);
+    } else if (transfer.writeFailed) {
+      result.error = "the file could not be written";
+    } else if (transfer.total && transfer.received != *transfer.total) {
+      result.error = "the connection broke after " + std::to_string(transfer.received) + " of " +
+                     std::to_string(*transfer.total) + " bytes";
+    } else {
+      result.error = curl_easy_strerror(code);
+    }
+    // Nothing half-done is left behind under the file's name.
+    if (!transfer.final.empty()) {
+      std::filesystem::remove(transfer.part, ignored);
+      std::filesystem::remove(transfer.final, ignored);
+    }
+  }
+  transfer.Report(true);
+  if (onDone_) {
+    onDone_(result);
+  }
+}
+
+}  // namespace quorvane

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace quorvane {
+
+// The same User-Agent as the size probe: download servers of net-disk services often
+// refuse a request whose headers differ from the one that asked for the size.
+inline constexpr const char* kDownloadUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
+
+struct DownloadProgress {
+  std::string fileName;                 // UTF-8, once known
+  std::uint64_t received = 0;
+  std::optional<std::uint64_t> total;   // when the server said
+  double bytesPerSecond = 0;
+};
+
+enum class DownloadOutcome { Finished, Failed, Cancelled };
+
+struct DownloadResult {
+  DownloadOutcome outcome = DownloadOutcome::Failed;
+  std::filesystem::path file;  // the finished file
+  std::string error;           // what went wrong, in English, for the window
+};
+
+struct DownloadSettings {
+  std::filesystem::path folder;
+  int attempts = 5;                                  // a broken connection is resumed this often
+  std::chrono::milliseconds stallLimit{30000};       // no byte for this long breaks the connection
+  std::chrono::milliseconds progressInterval{100};
+};
+
+// One file downloaded over libcurl on a thread of its own into `settings.folder`: the
+// name from Content-Disposition, else from the address, cleaned, never replacing a
+// file; written to "<name>.part" and renamed when complete; a broken connection is
+// resumed with a Range request when the server allows it, else started again.
+class FileDownload {
+ public:
+  using ProgressHandler = std::function<void(const DownloadProgress&)>;
+  using DoneHandler = std::function<void(const DownloadResult&)>;
+
+  FileDownload(std::string address, DownloadSettings settings, ProgressHandler onProgress, DoneHandler onDone);
+  // Cancels a download still running and waits for its thread.
+  ~FileDownload();
+  FileDownload(const FileDownload&) = delete;
+  FileDownload& operator=(const FileDownload&) = delete;
+
+  void Cancel() { cancel_.store(true); }
+
+ private:
+  void Run();
+
+  std::string address_;
+  DownloadSettings settings_;
+  ProgressHandler onProgress_;
+  DoneHandler onDone_;
+  std::atomic<bool> cancel_{false};
+  std::thread thread_;
+};
+
+}  // namespace quorvane

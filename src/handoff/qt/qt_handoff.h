@@ -1,0 +1,76 @@
+#pragma once
+
+#include "handoff/file_download.h"
+#include "handoff/handoff_seams.h"
+
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace quorvane {
+
+// The system clipboard, as text.
+class QtClipboard final : public Clipboard {
+ public:
+  void SetText(std::string_view text) override;
+};
+
+// The desktop's default browser, never a shell command line.
+class QtShell final : public Shell {
+ public:
+  void OpenAddress(std::string_view address) override;
+};
+
+// A small window per download: file name, bytes, speed, a progress bar, Cancel, and
+// Open folder once the file is there. Closing it cancels a download still running.
+class DownloadWindow final : public QWidget {
+ public:
+  DownloadWindow(const std::string& address, const std::filesystem::path& folder, Shell& shell);
+  ~DownloadWindow() override;
+
+  // What the window says about the download: "finished", "failed", "cancelled", or
+  // "running".
+  QString State() const { return state_; }
+  std::filesystem::path File() const { return file_; }
+
+ private:
+  void ShowProgress(const DownloadProgress& progress);
+  void ShowResult(const DownloadResult& result);
+
+  Shell& shell_;
+  std::filesystem::path folder_;
+  std::filesystem::path file_;
+  QString state_ = QStringLiteral("running");
+  QLabel* name_;
+  QLabel* bytes_;
+  QLabel* speed_;
+  QLabel* status_;
+  QProgressBar* bar_;
+  QPushButton* cancel_;
+  QPushButton* openFolder_;
+  std::unique_ptr<FileDownload> download_;
+};
+
+// The browser box: sent to a web address it downloads the file there in a window of
+// its own; sent anywhere else it only holds the address. Several downloads may run.
+class DownloadBrowserBox final : public BrowserBox {
+ public:
+  DownloadBrowserBox(std::filesystem::path folder, Shell& shell) : folder_(std::move(folder)), shell_(shell) {}
+  void Navigate(std::string_view address) override;
+  std::string Address() const override { return address_; }
+
+  // The user's download folder, made when missing.
+  static std::filesystem::path UserDownloadFolder();
+
+ private:
+  std::filesystem::path folder_;
+  Shell& shell_;
+  std::string address_;
+};
+
+}  // namespace quorvane

@@ -23,6 +23,7 @@ struct Transfer {
   std::optional<std::uint64_t> total;
   std::uint64_t received = 0;        // bytes in the part file
   std::uint64_t answerOffset = 0;    // where the current answer's bytes start in the file
+  bool freshAnswer = false;          // no body byte of the current answer seen yet
   std::filesystem::path final;       // reserved name
   std::filesystem::path part;
   std::FILE* file = nullptr;
@@ -51,12 +52,13 @@ struct Transfer {
 
   // The first body byte of a fresh answer settles the file: name, part file, offset.
   bool OpenFileForAnswer() {
-    if (status == 200 && received > 0) {
-      // The server ignored the range: start the file again.
+    if (freshAnswer && status == 200 && received > 0) {
+      // The server ignored the range and sends the whole file: start it again.
       std::fclose(file);
       file = std::fopen(part.c_str(), "wb");
       received = 0;
     }
+    freshAnswer = false;
     if (file != nullptr) {
       return true;
     }
@@ -88,6 +90,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
                            ? 0
                            : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
     transfer->answerOffset = transfer->status == 206 ? transfer->received : 0;
+    transfer->freshAnswer = true;
   }
   if (transfer->headers.size() < curl_support::kHeaderCap) {
     transfer->headers.append(line);
@@ -172,6 +175,13 @@ void FileDownload::Run() {
     curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(transfer.received));
     transfer.lastMove = SteadyClock::now();
     code = curl_easy_perform(handle);
+    if (code == CURLE_RANGE_ERROR && transfer.file != nullptr) {
+      // The server cannot send a part: the next attempt fetches the whole file again.
+      std::fclose(transfer.file);
+      transfer.file = std::fopen(transfer.part.c_str(), "wb");
+      transfer.received = 0;
+      continue;
+    }
     const bool complete = code == CURLE_OK && (!transfer.total || transfer.received == *transfer.total);
     if (complete || cancel_.load() || transfer.writeFailed ||
         (transfer.status != 0 && (transfer.status < 200 || transfer.status >= 300))) {

@@ -74,7 +74,7 @@ struct Transfer {
     part += ".part";
     file = std::fopen(part.c_str(), "wbx");  // x: never an existing file
     if (file != nullptr) {
-      std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+      std::setvbuf(file, nullptr, _IONBF, 0);  // libcurl hands over large blocks: no second copy
     }
     return file != nullptr;
   }

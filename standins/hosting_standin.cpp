@@ -21,6 +21,8 @@ void HostingStandin::Answer(const RecordedRequest& request, Connection& connecti
       page = pages_.home;
     } else if (target.starts_with("/listing.asp")) {
       page = request.Method() == "POST" ? pages_.fileList : pages_.listing;
+    } else if (target.starts_with("/down/")) {
+      page = std::string(2u << 20, 'Q');  // a release file's bytes
     }
   }
   connection.Send(HttpResponse(200, page, {"Content-Type: text/html; charset=gb2312"}));

@@ -11,7 +11,8 @@ namespace quorvane::standins {
 
 // The maker's pages on the file-hosting service, on 127.0.0.1: the home page with the
 // notice record and the hidden listing address (GET /), the folder listing
-// (GET /listing.asp) and a folder's file list (POST /listing.asp). Pages are GBK bytes;
+// (GET /listing.asp), a folder's file list (POST /listing.asp) and the files behind
+// the list's links (GET /down/…, 2 MiB of bytes each). Pages are GBK bytes;
 // an empty page is answered with an empty body. Every request is recorded as it came.
 class HostingStandin {
  public:

@@ -98,14 +98,14 @@ void Application::ShowUsageCount() {
 }
 
 int ProgramStart(int argc, char** argv, const Endpoints& endpoints,
-                 const std::function<void(Application&)>& started) {
+                 const std::function<void(Application&)>& started, const ApplicationOptions& options) {
   QApplication qtApplication(argc, argv);
   QFont font(QStringLiteral("Noto Sans CJK SC"));
   font.setPixelSize(12);
   QApplication::setFont(font);
   int result = 0;
   {
-    Application application(endpoints);
+    Application application(endpoints, options);
     application.Window().ShowCentred();
     if (started) {
       started(application);

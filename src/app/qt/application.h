@@ -66,6 +66,6 @@ class Application {
 // until the window closes. `started` runs once the window is shown (the demo drives
 // the window from there).
 int ProgramStart(int argc, char** argv, const Endpoints& endpoints,
-                 const std::function<void(Application&)>& started = {});
+                 const std::function<void(Application&)>& started = {}, const ApplicationOptions& options = {});
 
 }  // namespace quorvane

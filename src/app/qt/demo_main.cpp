@@ -1,5 +1,6 @@
 // quorvane-demo: the tool's window wired to stand-ins on 127.0.0.1 instead of the
-// outside services, so the whole main path works on a machine without internet.
+// outside services, so the whole main path works on a machine without internet; the
+// download-manager button hands tasks to an aria2 daemon the demo starts itself.
 //
 //   quorvane-demo                       the window, for clicking through
 //   quorvane-demo --resolve-and-exit [--screenshot file.png]
@@ -22,9 +23,20 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 namespace {
 
@@ -73,6 +85,46 @@ void WaitFor(const std::function<bool()>& done) {
   }
 }
 
+// A local aria2 daemon for the download-manager button, when aria2c is installed:
+// on a free loopback port, saving into the demo's own folder, ended with the demo.
+class DemoAria2 {
+ public:
+  DemoAria2() {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    port_ = ntohs(address.sin_port);
+    folder_ = DownloadBrowserBox::UserDownloadFolder() / "quorvane-demo-aria2";
+    std::vector<std::string> arguments = {"aria2c", "--enable-rpc", "--rpc-listen-all=false",
+                                          "--rpc-listen-port=" + std::to_string(port_), "--dir=" + folder_.string(),
+                                          "--no-conf", "--quiet"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+      argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    running_ = posix_spawnp(&pid_, "aria2c", nullptr, nullptr, argv.data(), environ) == 0;
+  }
+  ~DemoAria2() {
+    if (running_) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  int Port() const { return port_; }
+
+ private:
+  int port_ = 0;
+  std::filesystem::path folder_;
+  pid_t pid_ = 0;
+  bool running_ = false;
+};
+
 void SaveScreenshot(QWidget& window, const std::string& path) {
   if (path.empty()) {
     return;
@@ -117,6 +169,10 @@ int main(int argc, char** argv) {
   endpoints.HostingHomeAddress = hosting.HomeAddress();
   endpoints.HostingLinkPrefix = hosting.LinkPrefix();
 
+  DemoAria2 aria2;
+  ApplicationOptions applicationOptions;
+  applicationOptions.aria2Port = aria2.Port();
+
   return ProgramStart(argc, argv, endpoints, [&options](Application& application) {
     if (!options.resolveAndExit) {
       return;
@@ -149,8 +205,24 @@ int main(int argc, char** argv) {
         second.replace(QStringLiteral(".png"), QStringLiteral("-update.png"));
         SaveScreenshot(window, second.toStdString());
       }
+      // The HTTP download: the browser box fetches the file in a window of its own.
+      window.findChild<QPushButton*>(QStringLiteral("按钮7"))->click();
+      DownloadWindow* download = nullptr;
+      WaitFor([&download] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+          if (auto* candidate = dynamic_cast<DownloadWindow*>(widget)) {
+            download = candidate;
+          }
+        }
+        return download != nullptr && download->State() != QStringLiteral("running");
+      });
+      std::printf("%-9s %s\n", "download:",
+                  download == nullptr ? "no window" : (download->State() + QStringLiteral(" ") +
+                                                       QString::fromStdString(download->File().string()))
+                                                          .toUtf8()
+                                                          .constData());
       std::fflush(stdout);
       QApplication::quit();
     });
-  });
+  }, applicationOptions);
 }

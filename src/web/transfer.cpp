@@ -7,13 +7,13 @@ namespace quorvane {
 
 using namespace curl_support;
 
-std::string TransferUrl(const ComposedRequest& request) {
+std::string EscapeUrlBytes(std::string_view bytes, bool escapeHash) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = request.https ? "https://" : "http://";
-  url += request.host;
-  for (const char c : request.path) {
+  std::string url;
+  url.reserve(bytes.size());
+  for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F || c == '#') {
+    if (byte <= 0x20 || byte >= 0x7F || (escapeHash && c == '#')) {
       url += '%';
       url += kHex[byte >> 4];
       url += kHex[byte & 0x0F];
@@ -22,6 +22,10 @@ std::string TransferUrl(const ComposedRequest& request) {
     }
   }
   return url;
+}
+
+std::string TransferUrl(const ComposedRequest& request) {
+  return (request.https ? "https://" : "http://") + request.host + EscapeUrlBytes(request.path, true);
 }
 
 TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,

@@ -23,4 +23,8 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
 // a URL cannot carry (controls, spaces, "#", non-ASCII) written as %XX.
 std::string TransferUrl(const ComposedRequest& request);
 
+// Bytes a URL cannot carry as they are (controls, space, DEL, non-ASCII, and "#" when
+// asked) written as %XX; everything else kept.
+std::string EscapeUrlBytes(std::string_view bytes, bool escapeHash);
+
 }  // namespace quorvane

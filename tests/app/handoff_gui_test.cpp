@@ -1,4 +1,5 @@
 #include "app/qt/application.h"
+#include "standins/aria2_daemon.h"
 #include "standins/download_standin.h"
 #include "support/gbk_literal.h"
 #include "support/gui_helpers.h"
@@ -9,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace quorvane {
@@ -25,18 +24,6 @@ class RecordingShell final : public Shell {
   std::vector<std::string> opened;
 };
 
-int UnusedPort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
-}
-
 class HandoffGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,7 +35,7 @@ class HandoffGuiTest : public ::testing::Test {
     ApplicationOptions options;
     options.shell = &shell_;
     options.downloadFolder = folder_;
-    options.aria2Port = UnusedPort();
+    options.aria2Port = standins::FreeLoopbackPort();
     options.browserReset = 400ms;
     application_ = std::make_unique<Application>(endpoints, options);
     Window().ShowCentred();

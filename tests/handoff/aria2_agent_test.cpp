@@ -1,79 +1,41 @@
 #include "handoff/aria2_agent.h"
 
+#include "standins/aria2_daemon.h"
 #include "standins/raw_http_server.h"
 #include "support/gbk_literal.h"
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <thread>
-
-extern char** environ;
 
 namespace quorvane {
 namespace {
 
 using namespace std::chrono_literals;
 
-int FreePort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
-}
-
-// A real aria2 daemon on a free loopback port, saving into a folder of its own.
-class Aria2Daemon {
+// The daemon saves into a folder of its own, removed afterwards.
+class TestDaemon {
  public:
-  Aria2Daemon() : port_(FreePort()), folder_(std::filesystem::temp_directory_path() / ("aria2-" + std::to_string(port_))) {
-    std::filesystem::create_directories(folder_);
-    const std::string portOption = "--rpc-listen-port=" + std::to_string(port_);
-    const std::string dirOption = "--dir=" + folder_.string();
-    std::vector<std::string> arguments = {"aria2c", "--enable-rpc", portOption, "--rpc-listen-all=false",
-                                          dirOption, "--no-conf", "--quiet"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-      argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    started_ = posix_spawnp(&pid_, "aria2c", nullptr, nullptr, argv.data(), environ) == 0;
-    for (int i = 0; started_ && i < 100 && Aria2Agent::Connect(port_) == nullptr; ++i) {
+  TestDaemon() : folder_(std::filesystem::temp_directory_path() / ("aria2-" + std::to_string(::getpid()))), daemon_(folder_) {
+    for (int i = 0; daemon_.Started() && i < 100 && Aria2Agent::Connect(daemon_.Port()) == nullptr; ++i) {
       std::this_thread::sleep_for(50ms);
     }
   }
-  ~Aria2Daemon() {
-    if (started_) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    std::filesystem::remove_all(folder_);
-  }
-  bool Started() const { return started_; }
-  int Port() const { return port_; }
-  const std::filesystem::path& Folder() const { return folder_; }
+  ~TestDaemon() { std::filesystem::remove_all(folder_); }
+  const standins::Aria2Daemon& Daemon() const { return daemon_; }
 
  private:
-  int port_;
   std::filesystem::path folder_;
-  pid_t pid_ = 0;
-  bool started_ = false;
+  standins::Aria2Daemon daemon_;
 };
 
 TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {
   standins::RawHttpServer server(standins::Reply(standins::HttpResponse(200, "file content")));
-  Aria2Daemon daemon;
+  TestDaemon test;
+  const standins::Aria2Daemon& daemon = test.Daemon();
   ASSERT_TRUE(daemon.Started()) << "aria2c is installed by scripts/install-deps.sh";
   std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect(daemon.Port());
   ASSERT_NE(agent, nullptr);
@@ -94,7 +56,7 @@ TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {
   EXPECT_TRUE(std::filesystem::exists(saved));
 }
 
-TEST(Aria2Agent, NoDaemonMeansNoAgent) { EXPECT_EQ(Aria2Agent::Connect(FreePort()), nullptr); }
+TEST(Aria2Agent, NoDaemonMeansNoAgent) { EXPECT_EQ(Aria2Agent::Connect(standins::FreeLoopbackPort()), nullptr); }
 
 }  // namespace
 }  // namespace quorvane

@@ -9,6 +9,7 @@
 //                                       update question Yes, and exits
 #include "app/qt/application.h"
 #include "app/qt/gbk_qstring.h"
+#include "standins/aria2_daemon.h"
 #include "standins/download_standin.h"
 #include "standins/hosting_standin.h"
 #include "standins/raw_http_server.h"
@@ -23,20 +24,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -85,46 +75,6 @@ void WaitFor(const std::function<bool()>& done) {
   }
 }
 
-// A local aria2 daemon for the download-manager button, when aria2c is installed:
-// on a free loopback port, saving into the demo's own folder, ended with the demo.
-class DemoAria2 {
- public:
-  DemoAria2() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    port_ = ntohs(address.sin_port);
-    folder_ = DownloadBrowserBox::UserDownloadFolder() / "quorvane-demo-aria2";
-    std::vector<std::string> arguments = {"aria2c", "--enable-rpc", "--rpc-listen-all=false",
-                                          "--rpc-listen-port=" + std::to_string(port_), "--dir=" + folder_.string(),
-                                          "--no-conf", "--quiet"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-      argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    running_ = posix_spawnp(&pid_, "aria2c", nullptr, nullptr, argv.data(), environ) == 0;
-  }
-  ~DemoAria2() {
-    if (running_) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  int Port() const { return port_; }
-
- private:
-  int port_ = 0;
-  std::filesystem::path folder_;
-  pid_t pid_ = 0;
-  bool running_ = false;
-};
-
 void SaveScreenshot(QWidget& window, const std::string& path) {
   if (path.empty()) {
     return;
@@ -169,7 +119,8 @@ int main(int argc, char** argv) {
   endpoints.HostingHomeAddress = hosting.HomeAddress();
   endpoints.HostingLinkPrefix = hosting.LinkPrefix();
 
-  DemoAria2 aria2;
+  // The download-manager button hands its tasks to an aria2 daemon of the demo's own.
+  standins::Aria2Daemon aria2(DownloadBrowserBox::UserDownloadFolder() / "quorvane-demo-aria2");
   ApplicationOptions applicationOptions;
   applicationOptions.aria2Port = aria2.Port();
 

@@ -2,6 +2,7 @@
 
 #include "app/qt/gbk_qstring.h"
 #include "web/code_page_converter.h"
+#include "web/transfer.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -31,19 +32,7 @@ QString SizeText(double bytes) {
 // The address as libcurl and the desktop take it: UTF-8, with bytes a URL cannot carry
 // percent-encoded.
 std::string WebAddress(std::string_view gbk) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url;
-  for (const char c : codepage::Transcode(gbk, codepage::kGbk, codepage::kUtf8)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte >= 0x7F) {
-      url += '%';
-      url += kHex[byte >> 4];
-      url += kHex[byte & 0x0F];
-    } else {
-      url += c;
-    }
-  }
-  return url;
+  return EscapeUrlBytes(codepage::Transcode(gbk, codepage::kGbk, codepage::kUtf8), false);
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 #include "standins/raw_http_server.h"
 #include "web/web_access.h"
 
+#include "plain_curl.h"
+
 #include <benchmark/benchmark.h>
-#include <curl/curl.h>
 
 #include <cstdlib>
 #include <string>
@@ -33,18 +34,6 @@ standins::RawHttpServer& Server() {
   return server;
 }
 
-std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
-
-void PlainLibcurl(const std::string& url, bool head) {
-  CURL* handle = curl_easy_init();
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_NOBODY, head ? 1L : 0L);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Discard);
-  curl_easy_setopt(handle, CURLOPT_PROXY, "");
-  curl_easy_perform(handle);
-  curl_easy_cleanup(handle);
-}
-
 std::string PanUrl(const benchmark::State& state) {
   return Server().Url(state.range(0) == 0 ? "/pan?url=x" : "/slow/pan?url=x");
 }
@@ -59,7 +48,7 @@ void BM_FetchText(benchmark::State& state) {
 void BM_PlainLibcurlGet(benchmark::State& state) {
   const std::string url = PanUrl(state);
   for (auto _ : state) {
-    PlainLibcurl(url, false);
+    PlainCurlRequest(url, false);
   }
 }
 
@@ -80,7 +69,7 @@ void BM_ProbeFileSize(benchmark::State& state) {
 void BM_PlainLibcurlHead(benchmark::State& state) {
   const std::string url = Server().Url("/file.zip");
   for (auto _ : state) {
-    PlainLibcurl(url, true);
+    PlainCurlRequest(url, true);
   }
 }
 

@@ -9,8 +9,9 @@
 #include <QApplication>
 #include <QPushButton>
 
+#include "plain_curl.h"
+
 #include <benchmark/benchmark.h>
-#include <curl/curl.h>
 
 #include <cstdlib>
 
@@ -33,18 +34,6 @@ StandIns& Servers() {
   return servers;
 }
 
-std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
-
-void Request(const std::string& url, bool head) {
-  CURL* handle = curl_easy_init();
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_NOBODY, head ? 1L : 0L);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Discard);
-  curl_easy_setopt(handle, CURLOPT_PROXY, "");
-  curl_easy_perform(handle);
-  curl_easy_cleanup(handle);
-}
-
 void BM_ResolveThroughTheWindow(benchmark::State& state) {
   Endpoints endpoints = BuiltInEndpoints();
   endpoints.ResolverAddress = Servers().resolver.Address();
@@ -63,8 +52,8 @@ void BM_PlainLibcurlTwoRequests(benchmark::State& state) {
   const std::string resolverUrl = Servers().ResolverUrl();
   const std::string fileUrl = Servers().downloads.Url("/files/demo.zip");
   for (auto _ : state) {
-    Request(resolverUrl, false);
-    Request(fileUrl, true);
+    PlainCurlRequest(resolverUrl, false);
+    PlainCurlRequest(fileUrl, true);
   }
 }
 

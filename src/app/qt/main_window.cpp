@@ -5,6 +5,7 @@
 #include "app/qt/gbk_qstring.h"
 #include "web/encodings.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -296,6 +297,16 @@ MessageAnswer MainWindow::ShowMessage(std::string_view text, std::string_view ca
         buttons == MessageButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::StandardButtons(QMessageBox::Ok);
     QMessageBox box(boxIcon, title, body, standardButtons);
     box.setObjectName(QStringLiteral("MessageBox"));
+    // The program speaks Chinese, its message boxes' buttons included.
+    if (QAbstractButton* yes = box.button(QMessageBox::Yes)) {
+      yes->setText(QStringLiteral("是(&Y)"));
+    }
+    if (QAbstractButton* no = box.button(QMessageBox::No)) {
+      no->setText(QStringLiteral("否(&N)"));
+    }
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) {
+      ok->setText(QStringLiteral("确定"));
+    }
     box.setWindowModality(Qt::ApplicationModal);
     const int chosen = box.exec();
     if (chosen == QMessageBox::Yes) {

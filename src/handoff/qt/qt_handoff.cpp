@@ -156,6 +156,13 @@ void DownloadBrowserBox::Navigate(std::string_view address) {
   }
   auto* window = new DownloadWindow(address_, folder_, shell_);
   window->show();
+  windows_.emplace_back(window);
+}
+
+DownloadBrowserBox::~DownloadBrowserBox() {
+  for (const QPointer<DownloadWindow>& window : windows_) {
+    delete window.data();
+  }
 }
 
 std::filesystem::path DownloadBrowserBox::UserDownloadFolder() {

@@ -3,10 +3,12 @@
 #include "handoff/file_download.h"
 #include "handoff/handoff_seams.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -61,6 +63,10 @@ class DownloadWindow final : public QWidget {
 class DownloadBrowserBox final : public BrowserBox {
  public:
   DownloadBrowserBox(std::filesystem::path folder, Shell& shell) : folder_(std::move(folder)), shell_(shell) {}
+  // Closes the download windows still open: their downloads stop and their threads end.
+  ~DownloadBrowserBox() override;
+  DownloadBrowserBox(const DownloadBrowserBox&) = delete;
+  DownloadBrowserBox& operator=(const DownloadBrowserBox&) = delete;
   void Navigate(std::string_view address) override;
   std::string Address() const override { return address_; }
 
@@ -71,6 +77,7 @@ class DownloadBrowserBox final : public BrowserBox {
   std::filesystem::path folder_;
   Shell& shell_;
   std::string address_;
+  std::vector<QPointer<DownloadWindow>> windows_;
 };
 
 }  // namespace quorvane

@@ -18,6 +18,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <type_traits>
 
 namespace quorvane {
@@ -52,17 +55,45 @@ int KeyCode(const QKeyEvent& event) {
 
 }  // namespace
 
+// The calling thread waits for the call on the window's thread with a lock of its
+// own, so the hand-over is visible to tools that check threads; the wait also ends if
+// the window goes before it could run the call (the queued call is then dropped).
+struct CallHandover {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+};
+
+struct CallFinisher {
+  std::shared_ptr<CallHandover> handover;
+  ~CallFinisher() {
+    std::lock_guard lock(handover->mutex);
+    handover->done = true;
+    handover->finished.notify_all();
+  }
+};
+
 template <typename Work>
 auto MainWindow::OnWindowThread(Work work) {
   if (QThread::currentThread() == thread()) {
     return work();
   }
   using Result = std::invoke_result_t<Work>;
+  auto handover = std::make_shared<CallHandover>();
+  auto finisher = std::make_shared<CallFinisher>();
+  finisher->handover = handover;
+  auto wait = [&handover] {
+    std::unique_lock lock(handover->mutex);
+    handover->finished.wait(lock, [&handover] { return handover->done; });
+  };
   if constexpr (std::is_void_v<Result>) {
-    QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(this, [finisher = std::move(finisher), &work] { work(); }, Qt::QueuedConnection);
+    wait();
   } else {
     Result result{};
-    QMetaObject::invokeMethod(this, [&result, &work] { result = work(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(this, [finisher = std::move(finisher), &work, &result] { result = work(); },
+                              Qt::QueuedConnection);
+    wait();
     return result;
   }
 }

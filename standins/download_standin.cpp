@@ -13,10 +13,10 @@ char DownloadStandin::ByteAt(std::uint64_t offset) {
   return static_cast<char>('A' + static_cast<char>(offset % 251 % 26));
 }
 
-DownloadStandin::DownloadStandin(std::vector<File> files) : server_(std::make_unique<httplib::Server>()) {
+DownloadStandin::DownloadStandin(std::vector<File> files) {
   for (const File& file : files) {
     const std::uint64_t size = file.size;
-    server_->Get(file.path, [size](const httplib::Request&, httplib::Response& response) {
+    runner_.Server().Get(file.path, [size](const httplib::Request&, httplib::Response& response) {
       response.set_content_provider(
           static_cast<std::size_t>(size), "application/octet-stream",
           [](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
@@ -29,20 +29,9 @@ DownloadStandin::DownloadStandin(std::vector<File> files) : server_(std::make_un
           });
     });
   }
-  port_ = server_->bind_to_any_port("127.0.0.1");
-  thread_ = std::make_unique<std::thread>([this] { server_->listen_after_bind(); });
-  while (!server_->is_running()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  runner_.Start();
 }
 
-DownloadStandin::~DownloadStandin() {
-  server_->stop();
-  thread_->join();
-}
-
-std::string DownloadStandin::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
+std::string DownloadStandin::Url(const std::string& path) const { return runner_.Url(path); }
 
 }  // namespace quorvane::standins

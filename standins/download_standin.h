@@ -1,14 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <thread>
+#include "standins/httplib_runner.h"
+
 #include <string>
 #include <vector>
-
-namespace httplib {
-class Server;
-}
 
 namespace quorvane::standins {
 
@@ -23,7 +19,6 @@ class DownloadStandin {
   };
 
   explicit DownloadStandin(std::vector<File> files);
-  ~DownloadStandin();
   DownloadStandin(const DownloadStandin&) = delete;
   DownloadStandin& operator=(const DownloadStandin&) = delete;
 
@@ -34,9 +29,7 @@ class DownloadStandin {
   static char ByteAt(std::uint64_t offset);
 
  private:
-  std::unique_ptr<httplib::Server> server_;
-  std::unique_ptr<std::thread> thread_;
-  int port_ = 0;
+  HttplibRunner runner_;
 };
 
 }  // namespace quorvane::standins

@@ -2,7 +2,6 @@
 
 #include <httplib.h>
 
-#include <chrono>
 
 namespace quorvane::standins {
 namespace {
@@ -61,8 +60,8 @@ std::string ResolverStandin::ErrorAnswer() {
 }
 
 ResolverStandin::ResolverStandin(std::vector<Sample> samples)
-    : samples_(std::move(samples)), server_(std::make_unique<httplib::Server>()) {
-  server_->Get("/pan", [this](const httplib::Request& request, httplib::Response& response) {
+    : samples_(std::move(samples)) {
+  runner_.Server().Get("/pan", [this](const httplib::Request& request, httplib::Response& response) {
     const std::string link = request.get_param_value("url");
     {
       std::lock_guard lock(mutex_);
@@ -76,19 +75,10 @@ ResolverStandin::ResolverStandin(std::vector<Sample> samples)
     }
     response.set_content(answer, "application/javascript; charset=utf-8");
   });
-  port_ = server_->bind_to_any_port("127.0.0.1");
-  thread_ = std::make_unique<std::thread>([this] { server_->listen_after_bind(); });
-  while (!server_->is_running()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  runner_.Start();
 }
 
-ResolverStandin::~ResolverStandin() {
-  server_->stop();
-  thread_->join();
-}
-
-std::string ResolverStandin::Address() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string ResolverStandin::Address() const { return runner_.Url(); }
 
 std::vector<std::string> ResolverStandin::LinksReceived() const {
   std::lock_guard lock(mutex_);

@@ -1,14 +1,10 @@
 #pragma once
 
-#include <memory>
+#include "standins/httplib_runner.h"
+
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
-
-namespace httplib {
-class Server;
-}
 
 namespace quorvane::standins {
 
@@ -25,7 +21,6 @@ class ResolverStandin {
   };
 
   explicit ResolverStandin(std::vector<Sample> samples);
-  ~ResolverStandin();
   ResolverStandin(const ResolverStandin&) = delete;
   ResolverStandin& operator=(const ResolverStandin&) = delete;
 
@@ -40,11 +35,9 @@ class ResolverStandin {
 
  private:
   std::vector<Sample> samples_;
-  std::unique_ptr<httplib::Server> server_;
-  std::unique_ptr<std::thread> thread_;
-  int port_ = 0;
   mutable std::mutex mutex_;
   std::vector<std::string> links_;
+  HttplibRunner runner_;  // last: stopped first, while the members its handler uses still live
 };
 
 }  // namespace quorvane::standins

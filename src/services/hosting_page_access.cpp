@@ -86,17 +86,7 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
       curl_support::MakeHeaderList(curl_support::HeaderLines(request.headers), suppressed);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
 
-  if (post) {
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendsBody ? request.body.size() : 0));
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, sendsBody ? request.body.data() : "");
-    if (request.method != "POST") {
-      // A post written in other letters goes out as written.
-      curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
-    }
-  } else {
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-  }
+  curl_support::SetMethodAndBody(handle, request.method, request.body, sendsBody);
   curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
   CookieStore::Process().Attach(handle);
 

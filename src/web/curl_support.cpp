@@ -106,6 +106,19 @@ bool HasHeaderLine(const std::vector<std::string>& lines, std::string_view name)
   });
 }
 
+void SetMethodAndBody(CURL* handle, const std::string& method, const std::string& body, bool sendsBody) {
+  if (method == "GET") {
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    return;
+  }
+  curl_easy_setopt(handle, CURLOPT_POST, 1L);
+  curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendsBody ? body.size() : 0));
+  curl_easy_setopt(handle, CURLOPT_POSTFIELDS, sendsBody ? body.data() : "");
+  if (method != "POST") {
+    curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, method.c_str());
+  }
+}
+
 HeaderList MakeHeaderList(const std::vector<std::string>& lines, const std::vector<std::string>& suppressed) {
   curl_slist* list = nullptr;
   auto add = [&list](const std::string& line) {

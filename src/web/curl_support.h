@@ -61,6 +61,10 @@ std::vector<std::string> HeaderLines(std::string_view headerText);
 // Whether a line names `name` (letter case ignored) before its colon.
 bool HasHeaderLine(const std::vector<std::string>& lines, std::string_view name);
 
+// A GET, or a POST carrying `body` (nothing when `sendsBody` is false). A POST method
+// spelled otherwise ("post") goes out as spelled.
+void SetMethodAndBody(CURL* handle, const std::string& method, const std::string& body, bool sendsBody);
+
 // The lines in their order, then `suppressed` as "Name:" entries, which keep libcurl
 // from adding headers of its own by those names.
 HeaderList MakeHeaderList(const std::vector<std::string>& lines, const std::vector<std::string>& suppressed);

@@ -68,14 +68,7 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   const HeaderList headers = MakeHeaderList(lines, suppressed);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
 
-  if (request.method == "POST") {
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
-                     static_cast<curl_off_t>(request.sendsBody ? request.body.size() : 0));
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.sendsBody ? request.body.data() : "");
-  } else {
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-  }
+  SetMethodAndBody(handle, request.method, request.body, request.sendsBody);
 
   // The request flags' effects: a secure request follows redirects and uses the
   // cookie store whatever else was asked, and is not redirected to plain HTTP; a plain

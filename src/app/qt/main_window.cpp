@@ -53,8 +53,6 @@ int KeyCode(const QKeyEvent& event) {
   return 0;
 }
 
-}  // namespace
-
 // The calling thread waits for the call on the window's thread with a lock of its
 // own, so the hand-over is visible to tools that check threads; the wait also ends if
 // the window goes before it could run the call (the queued call is then dropped).
@@ -72,6 +70,8 @@ struct CallFinisher {
     handover->finished.notify_all();
   }
 };
+
+}  // namespace
 
 template <typename Work>
 auto MainWindow::OnWindowThread(Work work) {

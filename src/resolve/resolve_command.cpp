@@ -24,6 +24,10 @@ struct FixedTexts {
       "获取失败\r\n\r\n原因1：可能你输入的网址有误\r\n\r\n原因2：可能你输入的共享网址已被取消共享"
       "\r\n\r\n原因3：可能服务器压力太大，请等待30秒后重试！");
   std::string failureCaption = Utf8ToGbk("失败原因");
+  // Why a command found no address, shown where the file name goes.
+  std::string noAnswer = Utf8ToGbk("获取失败：解析服务没有回答");
+  std::string timedOut = Utf8ToGbk("获取失败：解析服务超时");
+  std::string noFile = Utf8ToGbk("获取失败：回答中没有文件");
 };
 
 const FixedTexts& Texts() {
@@ -61,9 +65,12 @@ void ResolveCommand::ResolveLink() {
   form_.SetCaption(Control::按钮1, Texts().busy + form_.Text(Control::编辑框3));
 
   const std::string link = form_.Text(Control::编辑框1);
-  globals_.ResolverAnswer =
-      FetchText(ResolverRequestAddress(endpoints_.ResolverAddress, link, endpoints_.ResolverToken));
+  WebAccessOptions options;
+  options.timeout = resolverTimeout_;
+  globals_.ResolverAnswer = std::string(
+      AsText(WebAccess(ResolverRequestAddress(endpoints_.ResolverAddress, link, endpoints_.ResolverToken), options)));
   globals_.ResolverAnswerRaw = globals_.ResolverAnswer;
+  const std::string answer = globals_.ResolverAnswerRaw;
   const ResolvedFile first = ReadAnswerFirstPass(globals_.ResolverAnswerRaw, &globals_.ResolverAnswer);
   form_.SetCaption(Control::标签3, first.name);
   form_.SetText(Control::编辑框2, first.address);
@@ -76,6 +83,13 @@ void ResolveCommand::ResolveLink() {
     form_.SetText(Control::编辑框2, globals_.DownloadAddress);
     form_.SetCaption(Control::标签3, second.name);
     ShowSize();
+  }
+
+  if (globals_.DownloadAddress.empty()) {
+    const std::string& reason = answer.empty()                    ? Texts().noAnswer
+                                : answer == WebTimeoutMessage() ? Texts().timedOut
+                                                                : Texts().noFile;
+    form_.SetCaption(Control::标签3, reason);
   }
 
   if (form_.Text(Control::编辑框3) == "5") {
@@ -110,9 +124,11 @@ void ResolveCommand::NormalEnd() {
   }
   form_.SetDisabled(Control::按钮1, false);
   form_.SetCaption(Control::按钮1, Texts().idle);
-  form_.SetDisabled(Control::按钮2, false);
-  form_.SetDisabled(Control::按钮6, false);
-  form_.SetDisabled(Control::按钮7, false);
+  // With no address there is nothing to hand off.
+  const bool nothingToHandOff = globals_.DownloadAddress.empty();
+  form_.SetDisabled(Control::按钮2, nothingToHandOff);
+  form_.SetDisabled(Control::按钮6, nothingToHandOff);
+  form_.SetDisabled(Control::按钮7, nothingToHandOff);
   form_.SetDisabled(Control::编辑框1, false);
   form_.SetText(Control::编辑框3, "0");
   form_.SetTimerPeriod(Timer::时钟2, 0);

@@ -4,6 +4,9 @@
 #include "app/form.h"
 #include "app/globals.h"
 
+#include <chrono>
+#include <optional>
+
 namespace quorvane {
 
 // The tool's main path: the link in the link box to the file's name, download address
@@ -11,8 +14,10 @@ namespace quorvane {
 // in the window's controls, some of them off the visible area.
 class ResolveCommand {
  public:
-  ResolveCommand(Form& form, ProgramGlobals& globals, const Endpoints& endpoints)
-      : form_(form), globals_(globals), endpoints_(endpoints) {}
+  // `resolverTimeout` limits the resolver request; omitted, the web access default holds.
+  ResolveCommand(Form& form, ProgramGlobals& globals, const Endpoints& endpoints,
+                 std::optional<std::chrono::milliseconds> resolverTimeout = {})
+      : form_(form), globals_(globals), endpoints_(endpoints), resolverTimeout_(resolverTimeout) {}
 
   // A click of the resolve button.
   void StartResolve();
@@ -30,6 +35,7 @@ class ResolveCommand {
   Form& form_;
   ProgramGlobals& globals_;
   const Endpoints& endpoints_;
+  std::optional<std::chrono::milliseconds> resolverTimeout_;
 };
 
 }  // namespace quorvane

@@ -1,10 +1,12 @@
 #include "app/qt/application.h"
+#include "standins/aria2_daemon.h"
 #include "standins/download_standin.h"
 #include "standins/raw_http_server.h"
 #include "standins/resolver_standin.h"
 #include "support/gbk_literal.h"
 #include "support/gui_helpers.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -28,16 +30,25 @@ const std::string kSampleLink = BuiltInEndpoints().SampleShareLink;
 class ResolveCommandTest : public ::testing::Test {
  protected:
   // The window, talking to `resolverAddress`.
-  void Start(const std::string& resolverAddress) {
+  void Start(const std::string& resolverAddress, ApplicationOptions options = {}) {
     Endpoints endpoints = BuiltInEndpoints();
     endpoints.ResolverAddress = resolverAddress;
-    application_ = std::make_unique<Application>(endpoints);
+    application_ = std::make_unique<Application>(endpoints, options);
     Window().ShowCentred();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window()));
   }
 
   MainWindow& Window() { return application_->Window(); }
   QPushButton* ResolveButton() { return Window().findChild<QPushButton*>("按钮1"); }
+  QLineEdit* LinkBox() { return Window().findChild<QLineEdit*>("编辑框1"); }
+  // Keys go where the focus is, as they do for a user.
+  static void Type(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+  }
+  void Activate() {
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+  }
 
   DownloadStandin downloads_{{{"/files/demo.zip", 12345678}, {"/files/big.iso", 5000000000}, {"/files/empty", 0}}};
   ResolverStandin resolver_{{
@@ -95,10 +106,109 @@ TEST_F(ResolveCommandTest, SizesThatCannotBeToldShowUnknown) {
     ResolveButton()->click();
     EXPECT_EQ(Shown(Window(), Control::标签5), megabytes) << link;
     EXPECT_EQ(Shown(Window(), Control::标签6), "未知大小") << link;
-    EXPECT_FALSE(Window().Disabled(Control::按钮2)) << link;  // the normal end, whatever came back
+    EXPECT_FALSE(Window().Disabled(Control::按钮1)) << link;  // the normal end, whatever came back
   }
   EXPECT_EQ(Shown(Window(), Control::编辑框2), "");
   EXPECT_EQ(application_->Globals().DownloadAddress, "");
+}
+
+// A resolve that found no address says why, and offers nothing to hand off.
+TEST_F(ResolveCommandTest, WithoutAnAddressTheWindowSaysWhy) {
+  RawHttpServer silent([](const RecordedRequest&, Connection& connection) { connection.Pause(10s); });
+  const std::string closedPort = "http://127.0.0.1:" + std::to_string(standins::FreeLoopbackPort());
+  const struct {
+    std::string resolver;
+    std::string link;
+    QString reason;
+  } cases[] = {
+      {closedPort, kSampleLink, "获取失败：解析服务没有回答"},
+      {"http://" + silent.HostAndPort(), kSampleLink, "获取失败：解析服务超时"},
+      {resolver_.Address(), "http://pan.baidu.com/s/unknown", "获取失败：回答中没有文件"},
+  };
+  for (const auto& c : cases) {
+    ApplicationOptions options;
+    options.resolverTimeout = 300ms;
+    Start(c.resolver, options);
+    Window().SetText(Control::编辑框1, c.link);
+    ResolveButton()->click();
+    EXPECT_EQ(Shown(Window(), Control::标签3), c.reason) << c.resolver;
+    EXPECT_EQ(Shown(Window(), Control::编辑框2), "") << c.resolver;
+    EXPECT_EQ(Shown(Window(), Control::标签6), "未知大小") << c.resolver;
+    EXPECT_FALSE(Window().Disabled(Control::按钮1)) << c.resolver;
+    EXPECT_FALSE(Window().Disabled(Control::编辑框1)) << c.resolver;
+    for (const Control control : {Control::按钮2, Control::按钮6, Control::按钮7}) {
+      EXPECT_TRUE(Window().Disabled(control)) << ControlName(control) << " " << c.resolver;
+    }
+    EXPECT_EQ(Window().TimerPeriod(Timer::时钟2), 0);
+  }
+}
+
+TEST_F(ResolveCommandTest, ANewResolveClearsTheLastResultFirst) {
+  Start(resolver_.Address());
+  ResolveButton()->click();
+  ASSERT_EQ(Shown(Window(), Control::标签6), "11.77 MB");
+
+  // Read at the first event the command's wait lets through, before any tick.
+  QStringList seen;
+  QTimer::singleShot(0, [&] {
+    for (const Control control : {Control::标签3, Control::编辑框2, Control::标签5, Control::标签6, Control::标签11,
+                                  Control::标签10}) {
+      seen << Shown(Window(), control);
+    }
+  });
+  ResolveButton()->click();
+  EXPECT_EQ(seen, QStringList({"", "", "", "", "", "0"}));
+  EXPECT_EQ(Shown(Window(), Control::标签3), "演示文件.zip");
+}
+
+// The focus stays where the user had it: in the link box after Enter, on the button
+// after a click, through the command and after both of its ends.
+TEST_F(ResolveCommandTest, FocusStaysWhereTheUserHadIt) {
+  Start(resolver_.Address());
+  Activate();
+  LinkBox()->setFocus();
+  QStringList focusDuringCommands;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    if (QApplication::focusWidget() != nullptr) {
+      focusDuringCommands << QApplication::focusWidget()->objectName();
+    }
+  });
+  watcher.start(5);
+
+  Type(Qt::Key_Return);
+  EXPECT_EQ(QApplication::focusWidget(), LinkBox());
+  Type(Qt::Key_Return);  // Enter again resolves again
+  EXPECT_EQ(resolver_.LinksReceived().size(), 2u);
+  EXPECT_EQ(QApplication::focusWidget(), LinkBox());
+
+  // A pasted link and a typed character land in the link box, not in the counter.
+  QApplication::clipboard()->setText("http://pan.baidu.com/s/escaped");
+  Type(Qt::Key_A, Qt::ControlModifier);
+  Type(Qt::Key_V, Qt::ControlModifier);
+  Type(Qt::Key_4);
+  EXPECT_EQ(Shown(Window(), Control::编辑框1), "http://pan.baidu.com/s/escaped4");
+  EXPECT_EQ(Shown(Window(), Control::编辑框3), "0");
+  Type(Qt::Key_Backspace);
+  Type(Qt::Key_Return);
+  EXPECT_EQ(Shown(Window(), Control::标签3), "安装包.exe");
+
+  // A click leaves the focus on the button.
+  QTest::mouseClick(ResolveButton(), Qt::LeftButton);
+  EXPECT_EQ(resolver_.LinksReceived().size(), 4u);
+  EXPECT_EQ(QApplication::focusWidget(), ResolveButton());
+
+  // The failure end gives the focus back too.
+  Window().SetText(Control::编辑框3, "4");
+  LinkBox()->setFocus();
+  const auto seen = AnswerNextMessageBox(QMessageBox::Ok);
+  Type(Qt::Key_Return);
+  ASSERT_TRUE(seen->shown);
+  // The offscreen platform does not give the window back its activation after a box.
+  Activate();
+  EXPECT_EQ(QApplication::focusWidget(), LinkBox());
+  watcher.stop();
+  EXPECT_FALSE(focusDuringCommands.contains("编辑框3")) << focusDuringCommands.join(",").toStdString();
 }
 
 TEST_F(ResolveCommandTest, SendsTheResolverRequestWithTheLinkEncoded) {
@@ -173,6 +283,8 @@ TEST_F(ResolveCommandTest, FifthAttemptEndsWithTheFailureBox) {
   }
   EXPECT_EQ(Shown(Window(), Control::标签3), "演示文件.zip");  // the passes ran first
   EXPECT_EQ(Shown(Window(), Control::标签6), "11.77 MB");
+  EXPECT_EQ(Window().TimerPeriod(Timer::时钟2), 0);
+  EXPECT_FALSE(Window().TimerObject(Timer::时钟2)->isActive());
 }
 
 TEST_F(ResolveCommandTest, ACounterThatHoldsNoNumberCountsFromZero) {

@@ -11,6 +11,10 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
+
+// Failures show a QString as its text, not as a list of code units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace quorvane::testing {
 

@@ -20,7 +20,7 @@ constexpr std::chrono::milliseconds kWorkerPatience{5000};
 Application::Application(Endpoints endpoints, ApplicationOptions options) : endpoints_(std::move(endpoints)) {
   InstallEventPump(&pump_);
   window_ = std::make_unique<MainWindow>(Utf8ToGbk(endpoints_.SampleShareLink));
-  resolve_ = std::make_unique<ResolveCommand>(*window_, globals_, endpoints_);
+  resolve_ = std::make_unique<ResolveCommand>(*window_, globals_, endpoints_, options.resolverTimeout);
   services_ = std::make_unique<OnlineServices>(*window_, globals_.online, endpoints_, options.retryPauses);
   Shell& shell = options.shell != nullptr ? *options.shell : desktop_;
   browser_ = std::make_unique<DownloadBrowserBox>(

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 namespace quorvane {
@@ -24,6 +25,7 @@ struct ApplicationOptions {
   std::filesystem::path downloadFolder;           // the user's download folder when empty
   int aria2Port = kAria2DefaultPort;              // where the download manager is looked for
   std::chrono::milliseconds browserReset{5000};   // 时钟3's period after an HTTP download
+  std::optional<std::chrono::milliseconds> resolverTimeout;  // the resolver request's limit; 60 s when omitted
 };
 
 // The running program: its globals, the main window with every event bound to its

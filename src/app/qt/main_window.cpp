@@ -257,7 +257,22 @@ bool MainWindow::Disabled(Control control) {
 }
 
 void MainWindow::SetDisabled(Control control, bool disabled) {
-  OnWindowThread([this, control, disabled] { Widget(control)->setEnabled(!disabled); });
+  OnWindowThread([this, control, disabled] {
+    QWidget* widget = Widget(control);
+    if (disabled && focusWidget() == widget) {
+      // Qt would hand the focus to the next control in Tab order, which may be one the
+      // user cannot see; the window holds it until the control is enabled again.
+      setFocus(Qt::OtherFocusReason);
+      parkedFocus_ = widget;
+    }
+    widget->setEnabled(!disabled);
+    if (!disabled && parkedFocus_ == widget) {
+      if (focusWidget() == this || focusWidget() == nullptr) {
+        widget->setFocus(Qt::OtherFocusReason);
+      }
+      parkedFocus_ = nullptr;
+    }
+  });
 }
 
 bool MainWindow::Visible(Control control) {

@@ -58,6 +58,9 @@ class MainWindow final : public QWidget, public Form {
   std::array<ControlKind, kControlCount> kinds_{};
   std::array<QTimer*, kTimerCount> timers_{};
   std::array<int, kTimerCount> periods_{};
+  // The control that had the focus when a command disabled it; it gets the focus back
+  // when it is enabled again, unless the user has moved the focus meanwhile.
+  QWidget* parkedFocus_ = nullptr;
 };
 
 }  // namespace quorvane

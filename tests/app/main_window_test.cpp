@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +65,77 @@ TEST_F(MainWindowTest, EveryControlStartsAsTheTableSays) {
     EXPECT_EQ(strip.width(), 576) << picture;
     EXPECT_LE(strip.height(), 32) << picture;
   }
+}
+
+// The window against the layout written out here, not against the table it was built
+// from: a slip in that table shows up as a difference.
+TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThem) {
+  struct Expected {
+    const char* name;
+    const char* className;
+    QRect place;
+    const char* text;  // nullptr: not compared
+    bool visible;
+    bool enabled;
+  };
+  const Expected layout[] = {
+      {"标签1", "QLabel", {8, 8, 88, 24}, "百度网盘地址：", true, true},
+      {"编辑框1", "QLineEdit", {96, 8, 384, 24}, nullptr, true, true},
+      {"按钮1", "QPushButton", {496, 8, 80, 24}, "获取真实地址", true, true},
+      {"按钮2", "QPushButton", {144, 32, 80, 24}, "复制地址", true, false},
+      {"按钮6", "QPushButton", {240, 32, 80, 24}, "启动迅雷下载", true, false},
+      {"按钮7", "QPushButton", {336, 32, 80, 24}, "HTTP下载", true, false},
+      {"标签11", "QLabel", {496, 32, 80, 24}, "", true, true},
+      {"编辑框2", "QPlainTextEdit", {0, 56, 576, 104}, "", true, false},
+      {"标签2", "QLabel", {0, 160, 48, 24}, "文件名：", true, true},
+      {"标签3", "QLabel", {48, 160, 232, 24}, "", true, true},
+      {"标签4", "QLabel", {368, 160, 64, 24}, "文件大小：", true, true},
+      {"标签6", "QLabel", {440, 160, 144, 24}, "", true, true},
+      {"标签7", "QLabel", {0, 192, 56, 24}, "当前版本：", true, true},
+      {"当前版本号", "QLabel", {56, 192, 80, 24}, "v15.10.13", true, true},
+      {"标签12", "QLabel", {136, 192, 192, 24}, "支持以下网盘获取", true, true},
+      {"按钮5", "QPushButton", {136, 192, 200, 24}, "有新版本，点击我去下载！！", false, true},
+      {"标签9", "QLabel", {336, 192, 240, 24}, "", true, true},
+      {"图片框1", "QLabel", {0, 216, 576, 32}, nullptr, true, true},
+      {"图片框2", "QLabel", {0, 248, 576, 32}, nullptr, true, true},
+      {"标签8", "QLabel", {0, 0, 8, 24}, "请下载新版本使用！！！", false, true},
+      {"标签10", "QLabel", {592, 32, 80, 24}, "", true, true},
+      {"编辑框3", "QLineEdit", {488, 328, 80, 20}, "0", true, true},
+      {"标签5", "QLabel", {304, 368, 56, 24}, "", true, true},
+      {"编辑框4", "QPlainTextEdit", {600, 248, 416, 96}, "", true, true},
+      {"按钮4", "QPushButton", {472, 360, 80, 40}, "播放音乐", true, true},
+      {"超文本浏览框1", "QWidget", {944, 144, 32, 32}, nullptr, true, true},
+  };
+  QStringList names;
+  for (const Expected& control : layout) {
+    auto* widget = Window().findChild<QWidget*>(control.name);
+    ASSERT_NE(widget, nullptr) << control.name;
+    names << control.name;
+    EXPECT_STREQ(widget->metaObject()->className(), control.className) << control.name;
+    EXPECT_EQ(widget->geometry(), control.place) << control.name;
+    EXPECT_EQ(!widget->isHidden(), control.visible) << control.name;
+    EXPECT_EQ(widget->isEnabled(), control.enabled) << control.name;
+    if (control.text != nullptr) {
+      QString shown;
+      if (auto* label = qobject_cast<QLabel*>(widget)) {
+        shown = label->text();
+      } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+        shown = line->text();
+      } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+        shown = box->toPlainText();
+      } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        shown = button->text();
+      }
+      EXPECT_EQ(shown, QString::fromUtf8(control.text)) << control.name;
+    }
+  }
+  // Nothing more: every named child of the window is one of these.
+  for (const QWidget* child : Window().findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!child->objectName().isEmpty() && !child->objectName().startsWith("qt_")) {
+      EXPECT_TRUE(names.contains(child->objectName())) << child->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(Window().findChild<QLineEdit*>("编辑框1")->text(), "http://pan.baidu.com/s/1o6Qnmx8");
 }
 
 TEST_F(MainWindowTest, StartUpTimerIsArmedAndTicksOnce) {

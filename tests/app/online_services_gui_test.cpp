@@ -1,4 +1,5 @@
 #include "app/qt/application.h"
+#include "standins/aria2_daemon.h"
 #include "standins/hosting_standin.h"
 #include "standins/raw_http_server.h"
 #include "support/gbk_literal.h"
@@ -20,10 +21,12 @@ using standins::HostingStandin;
 
 class OnlineServicesGuiTest : public ::testing::Test {
  protected:
-  void Start(RetryPauses pauses = {}) {
+  // `counterAddress` replaces the counter stand-in's page when given.
+  void Start(RetryPauses pauses = {}, const std::string& counterAddress = {}) {
     Endpoints endpoints = BuiltInEndpoints();
     endpoints.ResolverAddress = "http://127.0.0.1:9";
-    endpoints.CounterPageAddress = counter_.Url("/count/count.asp?id=1&sx=2&ys=43");
+    endpoints.CounterPageAddress =
+        counterAddress.empty() ? counter_.Url("/count/count.asp?id=1&sx=2&ys=43") : counterAddress;
     endpoints.HostingHomeAddress = hosting_.HomeAddress();
     endpoints.HostingLinkPrefix = hosting_.LinkPrefix();
     clock_.start();
@@ -73,6 +76,17 @@ TEST_F(OnlineServicesGuiTest, UsageLineThenTheUpdateQuestionAnsweredYes) {
     EXPECT_EQ(application_->Globals().online->NewVersionAddress, hosting_.LinkPrefix() + "quorvane_v16.zip");
   }
   EXPECT_EQ(hosting_.Requests().size(), 3u);  // one chain only
+  EXPECT_EQ(counter_.RequestCount(), 1u);     // the counter page once per run
+}
+
+TEST_F(OnlineServicesGuiTest, AFailedCounterPageStillWritesTheLineAndStartsTheChain) {
+  Publish("v15.10.13");  // the tool's own version: no question
+  Start({}, "http://127.0.0.1:" + std::to_string(standins::FreeLoopbackPort()) + "/count/count.asp");
+  ASSERT_TRUE(WaitUntil([this] { return Window().TimerPeriod(Timer::时钟1) == 0; }));
+  EXPECT_EQ(Shown(Window(), Control::标签9), "软件已被使用： 今天访问：");
+  ASSERT_TRUE(WaitUntil([this] { return hosting_.Requests().size() >= 1; }));
+  ASSERT_TRUE(WaitUntil([this] { return !application_->Services().Running(); }));
+  EXPECT_FALSE(Window().Visible(Control::按钮5));
 }
 
 TEST_F(OnlineServicesGuiTest, AnsweredNoTheWindowStaysAsItWas) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form.h"
-#include "app/globals.h"
+#include "form/form.h"
+#include "form/globals.h"
 #include "handoff/handoff_seams.h"
 
 #include <chrono>

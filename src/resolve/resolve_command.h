@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/endpoints.h"
-#include "app/form.h"
-#include "app/globals.h"
+#include "form/endpoints.h"
+#include "form/form.h"
+#include "form/globals.h"
 
 #include <chrono>
 #include <optional>

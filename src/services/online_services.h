@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/endpoints.h"
-#include "app/form.h"
-#include "app/form_gate.h"
-#include "app/globals.h"
+#include "form/endpoints.h"
+#include "form/form.h"
+#include "form/form_gate.h"
+#include "form/globals.h"
 #include "services/hosting_page_access.h"
 #include "web/event_pump.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/endpoints.h"
-#include "app/globals.h"
+#include "form/endpoints.h"
+#include "form/globals.h"
 #include "app/qt/main_window.h"
 #include "app/qt/qt_event_pump.h"
 #include "handoff/aria2_agent.h"

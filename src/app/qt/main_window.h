@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/control_table.h"
-#include "app/form.h"
+#include "form/control_table.h"
+#include "form/form.h"
 
 #include <QWidget>
 

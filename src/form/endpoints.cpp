@@ -1,6 +1,6 @@
-#include "app/endpoints.h"
+#include "form/endpoints.h"
 
-#include "app/endpoint_values.h"
+#include "form/endpoint_values.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "app/control_table.h"
+#include "form/control_table.h"
 
 #include <array>
 

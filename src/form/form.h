@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/controls.h"
+#include "form/controls.h"
 
 #include <string>
 #include <string_view>

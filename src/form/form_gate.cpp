@@ -1,4 +1,4 @@
-#include "app/form_gate.h"
+#include "form/form_gate.h"
 
 namespace quorvane {
 

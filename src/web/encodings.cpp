@@ -58,10 +58,9 @@ bool GbkWritesAll(std::u16string_view units) {
 
 // ICU maps some traditional characters that GBK has to simplified forms of Unicode's
 // Extension A, which GBK lacks; written out they would become "?". Such characters are
-// found once by mapping every GBK character, and left out of the mapping: a UnicodeSet
-// pattern of everything else.
-// Empty when every mapped form can be written.
-const std::u16string& SimplifiableCharacters() {
+// found once by mapping every GBK character, and left out of the mapping. The result is
+// a UnicodeSet pattern of everything else, or empty when every mapped form can be written.
+const std::u16string& MappingFilter() {
   static const std::u16string filter = [] {
     std::u16string excluded;
     TransliteratorHandle transliterator = OpenTransliterator(u"Hant-Hans");
@@ -94,7 +93,7 @@ const std::u16string& SimplifiableCharacters() {
 UTransliterator* TraditionalToSimplified() {
   thread_local TransliteratorHandle transliterator = [] {
     TransliteratorHandle opened = OpenTransliterator(u"Hant-Hans");
-    const std::u16string& filter = SimplifiableCharacters();
+    const std::u16string& filter = MappingFilter();
     if (opened != nullptr && !filter.empty()) {
       UErrorCode status = U_ZERO_ERROR;
       // Without the filter those few characters still become "?", the rest maps.

@@ -1,6 +1,7 @@
 // Throughput of the routines that read whole answers, at 1 KiB, 1 MiB and 16 MiB.
 // Each must stay linear: bytes per second at 16 MiB close to that at 1 MiB.
 #include "resolve/unescape.h"
+#include "util/regex_object.h"
 #include "util/text_search.h"
 #include "web/encodings.h"
 
@@ -86,6 +87,33 @@ void BM_Utf8ToGbkChinese(benchmark::State& state) {
   SetBytes(state, answer.size());
 }
 
+// A hosting page of unclosed notice markers, the record on the last line: the notice
+// search must pass over each line once, where the expression engine went back to
+// every marker (quadratic: minutes at 320 KiB).
+void BM_NoticeRecordAfterUnclosedMarkers(benchmark::State& state) {
+  const std::string open = Utf8ToGbk("\xE9\x85\x8D" "3\xE3\x80\x90");  // 配3【
+  const std::string close = Utf8ToGbk("\xE3\x80\x91");                // 】
+  const std::string page = Repeated(open, static_cast<std::size_t>(state.range(0)), "\n" + open + "v|f|m|w" + close);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(FirstBetweenOnOneLine(page, open, close));
+  }
+  SetBytes(state, page.size());
+}
+
+// The same page through the expression object with the program's pattern, whose
+// runaway match is cut off by its time limit: bounded, but it finds nothing.
+void BM_NoticeRecordByExpression(benchmark::State& state) {
+  const std::string open = Utf8ToGbk("\xE9\x85\x8D" "3\xE3\x80\x90");
+  const std::string page =
+      Repeated(open, static_cast<std::size_t>(state.range(0)), "\n" + open + "v|f|m|w" + Utf8ToGbk("\xE3\x80\x91"));
+  RegexObject regex;
+  regex.Prepare(open + "(.*?)" + Utf8ToGbk("\xE3\x80\x91"));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(regex.Search(page));
+  }
+  SetBytes(state, page.size());
+}
+
 void Sizes(benchmark::internal::Benchmark* benchmark) {
   for (const std::int64_t size : kSizes) {
     benchmark->Arg(size);
@@ -101,6 +129,8 @@ BENCHMARK(BM_RemoveTexts)->Apply(Sizes);
 BENCHMARK(BM_UnescapeUnicode)->Apply(Sizes);
 BENCHMARK(BM_Utf8ToGbkAscii)->Apply(Sizes);
 BENCHMARK(BM_Utf8ToGbkChinese)->Apply(Sizes);
+BENCHMARK(BM_NoticeRecordAfterUnclosedMarkers)->Apply(Sizes)->Arg(320 << 10);
+BENCHMARK(BM_NoticeRecordByExpression)->Arg(20 << 10)->Arg(320 << 10)->Unit(benchmark::kMillisecond);
 
 // glibc hands large blocks back to the kernel on free and faults them in again on the
 // next allocation; in a virtual machine that page-fault cost swamps the routines

@@ -10,10 +10,13 @@
 namespace quorvane {
 
 // The globals the online services' background threads share. Each thread holds
-// `lock` while it reads or writes them, which also keeps every Prepare→read use of
-// SharedRegex in one piece; nobody holds it across a request or a window call.
+// `lock` while it reads or writes them; nobody holds it across a request, a window
+// call or a match, since the window takes it on a click.
 struct OnlineServiceGlobals {
   std::mutex lock;
+  // Held across each Prepare→read use of SharedRegex, which can take a while on a
+  // hostile page; the window never takes it.
+  std::mutex regexLock;
   RegexObject SharedRegex;
   std::string HostingPageText;     // the last page read from the hosting service
   std::string PublishedVersion;

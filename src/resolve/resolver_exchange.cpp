@@ -1,5 +1,6 @@
 #include "resolve/resolver_exchange.h"
 
+#include "resolve/escaped_fields.h"
 #include "resolve/unescape.h"
 #include "util/text_search.h"
 #include "web/encodings.h"
@@ -43,11 +44,11 @@ std::string ResolverRequestAddress(std::string_view resolverAddress, std::string
 }
 
 ResolvedFile ReadAnswerFirstPass(std::string_view answer, std::string* converted) {
-  // JSON encoders commonly write non-ASCII characters, and some "&", as \u escapes;
-  // they are decoded before the backslashes go, or the name would show "u4e2d" and
-  // the address would lose its "&".
-  const std::string text = RemoveTexts(UnescapeUnicode(Utf8ToGbk(answer)), "\\");
-  ResolvedFile file{TextBetween(text, kNameStart, kNameEnd), TextBetween(text, kAddressStart, kAddressEnd)};
+  // The fields are cut before anything is decoded: the sharer chooses the file name,
+  // and an escaped quote in it must not end the name or start a field of its own.
+  const std::string text = Utf8ToGbk(answer);
+  ResolvedFile file{DecodeEscapes(EscapedTextBetween(text, kNameStart, kNameEnd)),
+                    DecodeEscapes(EscapedTextBetween(text, kAddressStart, kAddressEnd))};
   if (converted != nullptr) {
     *converted = text;
   }
@@ -55,11 +56,11 @@ ResolvedFile ReadAnswerFirstPass(std::string_view answer, std::string* converted
 }
 
 ResolvedFile ReadAnswerSecondPass(std::string_view rawAnswer, std::string* cleaned) {
-  const std::string text = RemoveTexts(rawAnswer, "\\");
-  ResolvedFile file{UnescapeUnicode(TextBetween(text, kNameStart, kNameEnd)),
-                    TextBetween(text, kAddressStart, kAddressEnd)};
+  // Cut as the first pass cuts, for the same reason; the backslashes go afterwards.
+  ResolvedFile file{UnescapeUnicode(RemoveTexts(EscapedTextBetween(rawAnswer, kNameStart, kNameEnd), "\\")),
+                    RemoveTexts(EscapedTextBetween(rawAnswer, kAddressStart, kAddressEnd), "\\")};
   if (cleaned != nullptr) {
-    *cleaned = text;
+    *cleaned = RemoveTexts(rawAnswer, "\\");
   }
   return file;
 }

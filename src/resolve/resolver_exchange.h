@@ -20,13 +20,13 @@ std::string EncodeQueryValue(std::string_view bytes);
 std::string ResolverRequestAddress(std::string_view resolverAddress, std::string_view link,
                                    std::string_view token);
 
-// First pass: the answer converted from UTF-8, its \u escapes decoded, its
-// backslashes removed, then cut.
-// `converted` receives the answer as it was cut.
+// First pass: the answer converted from UTF-8, the fields cut with its escapes
+// honoured, then each field's escapes decoded. `converted` receives the converted answer.
 ResolvedFile ReadAnswerFirstPass(std::string_view answer, std::string* converted = nullptr);
 
-// Second pass over the answer as it came: backslashes removed, then cut, and "\u"
-// escapes that survive in the name decoded.
+// Second pass over the answer as it came: the fields cut with its escapes honoured,
+// their backslashes removed, and "\u" escapes that survive in the name decoded.
+// `cleaned` receives the answer without its backslashes.
 ResolvedFile ReadAnswerSecondPass(std::string_view rawAnswer, std::string* cleaned = nullptr);
 
 }  // namespace quorvane

@@ -12,9 +12,15 @@
 namespace quorvane {
 namespace {
 
+// The notice record and the hidden listing address are the first matches of
+// "配3【(.*?)】" and "src=\"(.*?)\" style=\"display:none;\"" (the latter ignoring case).
+// A page is searched for them in one pass: the expression engine would try every
+// "配3【" of an unclosed run again up to the line's end, quadratic in the page's size.
 struct ChainTexts {
-  std::string noticePattern = Utf8ToGbk("配3【(.*?)】");
-  std::string listingPattern = "src=\"(.*?)\" style=\"display:none;\"";
+  std::string noticeOpen = Utf8ToGbk("配3【");
+  std::string noticeClose = Utf8ToGbk("】");
+  std::string listingOpen = "src=\"";
+  std::string listingClose = "\" style=\"display:none;\"";
   std::string questionTitle = Utf8ToGbk("发现新版本");
 };
 
@@ -97,28 +103,26 @@ struct OnlineServices::State : std::enable_shared_from_this<State> {
       ++noticeRuns;
     }
     const std::string page = FetchPage({endpoints.HostingHomeAddress, "GET", {}, {}, {}});
+    const std::vector<std::string> fields =
+        SplitText(FirstBetweenOnOneLine(page, Texts().noticeOpen, Texts().noticeClose).value_or(""), "|");
+    // A page without the record, or a record of fewer than four fields, is tried again
+    // later like a missing page; the window is never touched for it.
+    const bool usable = !page.empty() && fields.size() >= 4;
     OnlineServiceGlobals& g = *globals;
-    bool usable = false;
     {
       std::lock_guard lock(g.lock);
       g.HostingPageText = page;
       if (!page.empty()) {
-        g.SharedRegex.Prepare(Texts().noticePattern);
-        g.SharedRegex.Search(g.HostingPageText);
-        g.NoticeFields = SplitText(g.SharedRegex.SubMatchText(1, 1), "|");
-        // A page without the record, or a record of fewer than four fields, is tried
-        // again later like a missing page; the window is never touched for it.
-        usable = g.NoticeFields.size() >= 4;
-        if (usable) {
-          g.PublishedVersion = g.NoticeFields[0];
-          g.ReleaseFolderName = g.NoticeFields[1];
-          g.ReleaseFileMark = g.NoticeFields[2];
-          g.UpdateMessageText = g.NoticeFields[3];
-          g.SharedRegex.Prepare(Texts().listingPattern);
-          g.SharedRegex.Search(g.HostingPageText);
-          g.ListingAddress = g.SharedRegex.SubMatchText(1, 1);
-          g.UpdateMessageWords = SplitText(g.UpdateMessageText, " ");
-        }
+        g.NoticeFields = fields;
+      }
+      if (usable) {
+        g.PublishedVersion = g.NoticeFields[0];
+        g.ReleaseFolderName = g.NoticeFields[1];
+        g.ReleaseFileMark = g.NoticeFields[2];
+        g.UpdateMessageText = g.NoticeFields[3];
+        g.ListingAddress =
+            FirstBetweenOnOneLine(page, Texts().listingOpen, Texts().listingClose, true).value_or("");
+        g.UpdateMessageWords = SplitText(g.UpdateMessageText, " ");
       }
     }
     if (usable) {
@@ -131,19 +135,25 @@ struct OnlineServices::State : std::enable_shared_from_this<State> {
   void FindReleaseFolder() {
     OnlineServiceGlobals& g = *globals;
     std::string listing;
+    std::string folderName;
     {
       std::lock_guard lock(g.lock);
       listing = g.ListingAddress;
+      folderName = g.ReleaseFolderName;
     }
     const std::string page = FetchPage({listing, "GET", {}, {}, {}});
+    std::string folderId;
+    {
+      std::lock_guard regexLock(g.regexLock);
+      // The folder name goes in as it is: it is an expression, metacharacters included.
+      g.SharedRegex.Prepare("'>" + folderName + "</a><label>(.*?)</label><ul style='display:none;' id='ZMm_(.*?)' ");
+      g.SharedRegex.Search(page);
+      folderId = g.SharedRegex.SubMatchText(1, 2);
+    }
     {
       std::lock_guard lock(g.lock);
       g.HostingPageText = page;
-      // The folder name goes in as it is: it is an expression, metacharacters included.
-      g.SharedRegex.Prepare("'>" + g.ReleaseFolderName +
-                            "</a><label>(.*?)</label><ul style='display:none;' id='ZMm_(.*?)' ");
-      g.SharedRegex.Search(g.HostingPageText);
-      g.ReleaseFolderId = g.SharedRegex.SubMatchText(1, 2);
+      g.ReleaseFolderId = folderId;
     }
     StartThread(&State::CheckForUpdate);
   }
@@ -159,16 +169,23 @@ struct OnlineServices::State : std::enable_shared_from_this<State> {
     }
     const std::string page = FetchPage(request);
 
+    std::vector<std::string> links;
+    {
+      std::lock_guard regexLock(g.regexLock);
+      g.SharedRegex.Prepare(endpoints.HostingLinkPrefix + "(.*?)' title='");
+      const int count = g.SharedRegex.Search(page);
+      for (int i = 1; i <= count; ++i) {
+        links.push_back(g.SharedRegex.SubMatchText(i, 1));
+      }
+    }
+
     std::string offeredLink;
     std::string publishedVersion;
     std::vector<std::string> words;
     {
       std::lock_guard lock(g.lock);
       g.HostingPageText = page;
-      g.SharedRegex.Prepare(endpoints.HostingLinkPrefix + "(.*?)' title='");
-      const int count = g.SharedRegex.Search(g.HostingPageText);
-      for (int i = 1; i <= count; ++i) {
-        const std::string rest = g.SharedRegex.SubMatchText(i, 1);
+      for (const std::string& rest : links) {
         if (ContainsText(rest, g.ReleaseFileMark)) {
           g.NewVersionAddress = endpoints.HostingLinkPrefix + rest;
           offeredLink = g.NewVersionAddress;

@@ -14,6 +14,7 @@ struct RegexCloser {
 };
 using CompiledRegex = std::unique_ptr<URegularExpression, RegexCloser>;
 
+// Null for a pattern the engine rejects: such a pattern matches nothing.
 CompiledRegex Compile(const std::u16string& pattern, unsigned flags) {
   UErrorCode status = U_ZERO_ERROR;
   CompiledRegex regex(
@@ -24,15 +25,108 @@ CompiledRegex Compile(const std::u16string& pattern, unsigned flags) {
   return regex;
 }
 
-std::string Group(URegularExpression* regex, int32_t group, const std::u16string& text) {
+// Where one match and each of its groups lie in the searched units; a group that took
+// no part in the match has a negative start.
+struct Span {
+  int32_t start = -1;
+  int32_t end = -1;
+};
+using MatchSpans = std::vector<Span>;
+
+// The matches of `regex` in `units`, every one or the first. Each match is bounded by
+// `timeLimit` (ICU's steps of 10,000 backtracking states): the engine restarts its count
+// for every match, and the search ends at a match that runs out of time, keeping the
+// matches found before it.
+std::vector<MatchSpans> FindMatches(URegularExpression* regex, const std::u16string& units, bool global,
+                                    int32_t timeLimit) {
+  std::vector<MatchSpans> matches;
   UErrorCode status = U_ZERO_ERROR;
-  const int32_t start = uregex_start(regex, group, &status);
-  const int32_t end = uregex_end(regex, group, &status);
-  if (U_FAILURE(status) || start < 0 || end < start) {
-    return {};  // the group took no part in the match
+  uregex_setText(regex, units.data(), static_cast<int32_t>(units.size()), &status);
+  uregex_setTimeLimit(regex, timeLimit, &status);
+  const int32_t groups = uregex_groupCount(regex, &status);
+  const auto length = static_cast<int32_t>(units.size());
+  int32_t from = 0;
+  while (U_SUCCESS(status) && from <= length && uregex_find(regex, from, &status)) {
+    MatchSpans spans(static_cast<std::size_t>(groups) + 1);
+    for (int32_t group = 0; group <= groups; ++group) {
+      Span& span = spans[static_cast<std::size_t>(group)];
+      span.start = uregex_start(regex, group, &status);
+      span.end = uregex_end(regex, group, &status);
+    }
+    if (U_FAILURE(status)) {
+      break;
+    }
+    from = spans[0].end;
+    if (spans[0].end == spans[0].start) {
+      // An empty match: the next one is looked for a character further on.
+      const bool pair = from + 1 < length && (units[static_cast<std::size_t>(from)] & 0xFC00) == 0xD800 &&
+                        (units[static_cast<std::size_t>(from) + 1] & 0xFC00) == 0xDC00;
+      from += pair ? 2 : 1;
+    }
+    matches.push_back(std::move(spans));
+    if (!global) {
+      break;
+    }
   }
-  return Utf16ToGbk(std::u16string_view(text).substr(static_cast<std::size_t>(start),
-                                                     static_cast<std::size_t>(end - start)));
+  return matches;
+}
+
+std::u16string_view Piece(const std::u16string& units, Span span) {
+  if (span.start < 0 || span.end < span.start) {
+    return {};
+  }
+  return std::u16string_view(units).substr(static_cast<std::size_t>(span.start),
+                                           static_cast<std::size_t>(span.end - span.start));
+}
+
+bool IsDigit(char16_t unit) { return unit >= u'0' && unit <= u'9'; }
+
+// The replacement for one match, read as the scripting engine reads it: $1 to $99 a
+// group (two digits only when that group exists), $& the match, $` the text before it,
+// $' the text after it, $$ a dollar sign. Any other "$", and every backslash, is an
+// ordinary character.
+void AppendReplacement(std::u16string& out, std::u16string_view replacement, const std::u16string& source,
+                       const MatchSpans& match) {
+  const auto groups = static_cast<int>(match.size()) - 1;
+  for (std::size_t i = 0; i < replacement.size(); ++i) {
+    const char16_t unit = replacement[i];
+    if (unit != u'$' || i + 1 >= replacement.size()) {
+      out += unit;
+      continue;
+    }
+    const char16_t next = replacement[i + 1];
+    if (next == u'$') {
+      out += u'$';
+      ++i;
+    } else if (next == u'&') {
+      out += Piece(source, match[0]);
+      ++i;
+    } else if (next == u'`') {
+      out += std::u16string_view(source).substr(0, static_cast<std::size_t>(match[0].start));
+      ++i;
+    } else if (next == u'\'') {
+      out += std::u16string_view(source).substr(static_cast<std::size_t>(match[0].end));
+      ++i;
+    } else if (IsDigit(next)) {
+      int group = next - u'0';
+      std::size_t digits = 1;
+      if (i + 2 < replacement.size() && IsDigit(replacement[i + 2])) {
+        const int twoDigits = group * 10 + (replacement[i + 2] - u'0');
+        if (twoDigits >= 1 && twoDigits <= groups) {
+          group = twoDigits;
+          digits = 2;
+        }
+      }
+      if (group >= 1 && group <= groups) {
+        out += Piece(source, match[static_cast<std::size_t>(group)]);
+        i += digits;
+      } else {
+        out += unit;  // no such group: the text stays as written
+      }
+    } else {
+      out += unit;
+    }
+  }
 }
 
 }  // namespace
@@ -58,28 +152,24 @@ bool RegexObject::Prepare(std::string_view pattern, std::optional<bool> ignoreCa
 std::string RegexObject::GetPattern() const { return prepared_ ? Utf16ToGbk(pattern_) : std::string(); }
 
 std::string RegexObject::ReplaceText(std::string_view source, std::string_view replacement) const {
-  const CompiledRegex regex = prepared_ ? Compile(pattern_, flags_) : nullptr;
-  if (!regex) {
+  if (!prepared_) {
     return {};
+  }
+  const CompiledRegex regex = Compile(pattern_, flags_);
+  if (!regex) {
+    return std::string(source);
   }
   const std::u16string text = GbkToUtf16(source);
   const std::u16string with = GbkToUtf16(replacement);
-  UErrorCode status = U_ZERO_ERROR;
-  uregex_setText(regex.get(), text.data(), static_cast<int32_t>(text.size()), &status);
-  auto replace = global_ ? uregex_replaceAll : uregex_replaceFirst;
-  const int32_t length = replace(regex.get(), with.data(), static_cast<int32_t>(with.size()), nullptr, 0, &status);
-  if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) {
-    return {};
+  std::u16string result;
+  result.reserve(text.size());
+  std::size_t copied = 0;
+  for (const MatchSpans& match : FindMatches(regex.get(), text, global_, timeLimit_)) {
+    result.append(text, copied, static_cast<std::size_t>(match[0].start) - copied);
+    AppendReplacement(result, with, text, match);
+    copied = static_cast<std::size_t>(match[0].end);
   }
-  std::u16string result(static_cast<std::size_t>(length) + 1, u'\0');
-  status = U_ZERO_ERROR;
-  uregex_reset(regex.get(), 0, &status);
-  replace(regex.get(), with.data(), static_cast<int32_t>(with.size()), result.data(),
-          static_cast<int32_t>(result.size()), &status);
-  if (U_FAILURE(status)) {
-    return {};
-  }
-  result.resize(static_cast<std::size_t>(length));
+  result.append(text, copied);
   return Utf16ToGbk(result);
 }
 
@@ -90,19 +180,13 @@ int RegexObject::Search(std::string_view text) {
     return 0;
   }
   const std::u16string units = GbkToUtf16(text);
-  UErrorCode status = U_ZERO_ERROR;
-  uregex_setText(regex.get(), units.data(), static_cast<int32_t>(units.size()), &status);
-  const int32_t groups = uregex_groupCount(regex.get(), &status);
-  while (U_SUCCESS(status) && uregex_findNext(regex.get(), &status)) {
+  for (const MatchSpans& spans : FindMatches(regex.get(), units, global_, timeLimit_)) {
     Match match;
-    match.text = Group(regex.get(), 0, units);
-    for (int32_t group = 1; group <= groups; ++group) {
-      match.groups.push_back(Group(regex.get(), group, units));
+    match.text = Utf16ToGbk(Piece(units, spans[0]));
+    for (std::size_t group = 1; group < spans.size(); ++group) {
+      match.groups.push_back(Utf16ToGbk(Piece(units, spans[group])));
     }
     matches_.push_back(std::move(match));
-    if (!global_) {
-      break;
-    }
   }
   return MatchCount();
 }

@@ -9,7 +9,10 @@ namespace quorvane {
 
 // The program's regular-expression matcher over ICU. Texts in and out are GBK and are
 // matched character by character; only a line feed ends a line; match and group
-// numbers count from 1. Failures give empty or zero results, never errors.
+// numbers count from 1. Failures give empty or zero results, never errors. Patterns
+// come from remote pages, so each match is bounded in time: one that runs out matches
+// nothing, and the search ends there.
+// Not for use from two threads at once.
 class RegexObject {
  public:
   // Drops the pattern and the matches.
@@ -17,12 +20,17 @@ class RegexObject {
   // A new instance with the same pattern and the same matches.
   RegexObject Clone() const { return *this; }
 
+  // Roughly a tenth to half a second of one core, far beyond any match of a real page.
+  static constexpr int kDefaultTimeLimit = 1000;
+
   // A fresh engine for `pattern`; each flag not given counts as true. A malformed
   // pattern is accepted here and matches nothing later. True: the engine exists.
   bool Prepare(std::string_view pattern, std::optional<bool> ignoreCase = {}, std::optional<bool> multiline = {},
                std::optional<bool> global = {});
   std::string GetPattern() const;
-  // `source` with the matches (every one when global) replaced; "$1" names a group.
+  // `source` with the matches (every one when global) replaced as the scripting engine
+  // replaces: $1..$99, $&, $`, $', $$; a backslash is an ordinary character.
+  // A malformed pattern matches nothing: `source` comes back unchanged.
   std::string ReplaceText(std::string_view source, std::string_view replacement) const;
   // Runs the engine over `text` and keeps the matches; their number.
   int Search(std::string_view text);
@@ -31,6 +39,9 @@ class RegexObject {
   std::string SubMatchText(int match, int group) const;
   // The number of groups of the first match; 0 without matches.
   int SubMatchCount() const;
+
+  // The bound on each match, in ICU's steps of 10,000 backtracking states.
+  void SetTimeLimit(int steps) { timeLimit_ = steps; }
 
  private:
   struct Match {
@@ -42,6 +53,7 @@ class RegexObject {
   std::u16string pattern_;
   unsigned flags_ = 0;
   bool global_ = true;
+  int timeLimit_ = kDefaultTimeLimit;
   std::vector<Match> matches_;
 };
 

@@ -137,6 +137,24 @@ std::string TextBetween(std::string_view source, std::string_view startMarker,
   return std::string(remainder.substr(0, end));
 }
 
+std::optional<std::string> FirstBetweenOnOneLine(std::string_view text, std::string_view open,
+                                                 std::string_view close, bool ignoreCase) {
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t opened = FindTextOffset(text, open, from, ignoreCase);
+    if (opened == std::string_view::npos) {
+      break;
+    }
+    const std::size_t contentStart = opened + open.size();
+    const std::size_t lineEnd = std::min(text.find('\n', contentStart), text.size());
+    const std::size_t closed = FindTextOffset(text.substr(0, lineEnd), close, contentStart, ignoreCase);
+    if (closed != std::string_view::npos) {
+      return std::string(text.substr(contentStart, closed - contentStart));
+    }
+    from = lineEnd + 1;
+  }
+  return std::nullopt;
+}
+
 std::string ReplaceText(std::string_view text, std::string_view sought, std::string_view replacement,
                         bool ignoreCase) {
   std::size_t found = sought.empty() ? std::string_view::npos : FindTextOffset(text, sought, 0, ignoreCase);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,14 @@ std::string_view TextBefore(std::string_view text, std::string_view separator);
 // follows it; empty when either marker is missing.
 std::string TextBetween(std::string_view source, std::string_view startMarker,
                         std::string_view endMarker);
+
+// What the expression open(.*?)close finds first when `open` and `close` are plain
+// text and "." matches all but a line feed: the text after the first `open` that has a
+// `close` after it on its own line, up to that `close`; nullopt when there is none.
+// Linear where the expression is quadratic: a line whose first `open` has no `close`
+// after it has no later one either, so the line is passed over whole.
+std::optional<std::string> FirstBetweenOnOneLine(std::string_view text, std::string_view open,
+                                                 std::string_view close, bool ignoreCase = false);
 
 // Deletes every occurrence of each removal text in turn, each pass working on what
 // the earlier ones left; empty removal texts are skipped.

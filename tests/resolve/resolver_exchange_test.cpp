@@ -47,6 +47,42 @@ TEST(ResolverExchange, FirstPassCutsNameAndAddressBetweenTheMarkers) {
   }
 }
 
+TEST(ResolverExchange, FirstPassCutsTheFieldsBeforeDecodingTheirEscapes) {
+  const std::string answerEnd = R"(","download":"http:\/\/h\/f","error":0})";
+  const struct {
+    std::string name, shown;
+  } cases[] = {
+      // a file name that spells out the next fields cannot replace the address
+      {R"(x\",\"download\":\"http:\/\/evil\/x)", R"(x","download":"http://evil/x)"},
+      {R"(x\u0022,\u0022download\u0022:\u0022http:\/\/evil\/x)", R"(x","download":"http://evil/x)"},
+      {R"(x\",\"download\":\"http:\/\/evil\/x\",\"error)", R"(x","download":"http://evil/x","error)"},
+      // a quote after an escaped backslash does end the field
+      {R"(a\\)", "a"},
+      {R"(\u0041\u00e9\u4E2D)", G("Aé中")},
+      {R"(\\u0041)", "u0041"},                    // an escaped backslash starts no escape
+      {R"(\ud83d\ude00|\ud83d|\ude00)", "?|?|?"},  // a pair is one character; GBK lacks it
+      {R"(a\u0000b\u005Cc\uZZ\nd)", "abcuZZnd"},
+      {"\xE4\xB9\x97", G("乗")},                   // GBK 81 5C: its second byte is no backslash
+  };
+  for (const auto& c : cases) {
+    const std::string answer = R"(kestro({"files":")" + c.name + answerEnd;
+    const ResolvedFile file = ReadAnswerFirstPass(answer);
+    EXPECT_EQ(file.name, c.shown) << c.name;
+    EXPECT_EQ(file.address, "http://h/f") << c.name;
+  }
+}
+
+TEST(ResolverExchange, SecondPassCutsTheFieldsWithTheEscapesHonoured) {
+  // Only the second pass finds this address (in GBK the euro sign hides the end
+  // marker); the name still cannot replace it.
+  const std::string answer = "{\"files\":\"x\\\",\\\"download\\\":\\\"http:\\/\\/evil\\/x\","
+                             "\"download\":\"http:\\/\\/h\\/\xE2\x82\xAC\xE4\xB8\xAD\",\"error\":0}";
+  EXPECT_EQ(ReadAnswerFirstPass(answer).address, "");
+  const ResolvedFile file = ReadAnswerSecondPass(answer);
+  EXPECT_EQ(file.name, R"(x","download":"http://evil/x)");
+  EXPECT_EQ(file.address, "http://h/\xE2\x82\xAC\xE4\xB8\xAD");
+}
+
 TEST(ResolverExchange, SecondPassRemovesBackslashesBeforeDecoding) {
   const ResolvedFile file = ReadAnswerSecondPass(R"({"files":"\u4e2d.zip","download":"http:\/\/h\/f","error":0})");
   EXPECT_EQ(file.name, "u4e2d.zip");

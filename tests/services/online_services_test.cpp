@@ -214,6 +214,53 @@ TEST_F(OnlineServicesTest, FolderNamesAreExpressions) {
   }
 }
 
+TEST_F(OnlineServicesTest, HostilePagesEndTheChainInsteadOfKeepingACoreBusy) {
+  // Unclosed runs of both markers of the home page, each on a line of its own, before
+  // the real record.
+  std::string home;
+  for (const std::string& marker : {G("配3【"), std::string("src=\"")}) {
+    std::string run;
+    while (run.size() < 320 * 1024) {
+      run += marker;
+    }
+    home += run + '\n';
+  }
+  // A folder name whose expression backtracks without end on a listing of many "a".
+  home += HostingStandin::HomePage(G("v15.10.13|(a+)+b|v16|一 二 三 四"), hosting_.ListingAddress());
+  hosting_.SetPages({home, HostingStandin::ListingPage(std::string(40, 'a'), "777"),
+                     HostingStandin::FileList(hosting_.LinkPrefix(), {"v16.zip"})});
+  ASSERT_TRUE(RunChain());
+  std::lock_guard lock(globals_->lock);
+  EXPECT_EQ(globals_->PublishedVersion, "v15.10.13");
+  EXPECT_EQ(globals_->ListingAddress, hosting_.ListingAddress());
+  EXPECT_EQ(globals_->ReleaseFolderId, "");
+}
+
+TEST_F(OnlineServicesTest, TheWindowsLockIsFreeWhileAMatchRuns) {
+  Publish(G("v15.10.13|正式版|v16|一 二 三 四"));
+  std::unique_lock busyRegex(globals_->regexLock);  // stands for a match that takes long
+  Services().StartChain();
+  for (int i = 0; i < 500 && hosting_.Requests().size() < 2; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(hosting_.Requests().size(), 2u);  // the listing has come
+  // What a click on the new-version button does, while the chain waits for the match.
+  bool read = false;
+  for (int i = 0; i < 200 && !read; ++i) {
+    std::unique_lock lock(globals_->lock, std::try_to_lock);
+    read = lock.owns_lock() && globals_->NewVersionAddress.empty();
+    if (!read) {
+      std::this_thread::sleep_for(10ms);
+    }
+  }
+  EXPECT_TRUE(read);
+  EXPECT_TRUE(Services().Running());
+  busyRegex.unlock();
+  ASSERT_TRUE(RunChain());
+  std::lock_guard lock(globals_->lock);
+  EXPECT_EQ(globals_->ReleaseFolderId, "777");
+}
+
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -64,7 +64,52 @@ TEST(RegexObject, MalformedPatternsMatchNothing) {
   EXPECT_TRUE(regex.Prepare("'>Rel(ease</a>"));
   EXPECT_EQ(regex.GetPattern(), "'>Rel(ease</a>");
   EXPECT_EQ(regex.Search("'>Rel(ease</a>"), 0);
-  EXPECT_EQ(regex.ReplaceText("abc", "x"), "");
+  for (const char* pattern : {"'>Rel(ease</a>", "a{b", "[[]", "(?<", "\\"}) {
+    EXPECT_TRUE(regex.Prepare(pattern));
+    EXPECT_EQ(regex.Search(std::string("a{b [[] ") + pattern), 0) << pattern;
+    EXPECT_EQ(regex.ReplaceText("abc a{b", "x"), "abc a{b") << pattern;
+  }
+}
+
+TEST(RegexObject, ARunawayMatchMatchesNothing) {
+  // Exponential backtracking: without a bound this runs for longer than anyone waits.
+  const std::string listing = "'>" + std::string(40, 'a');
+  RegexObject regex;
+  regex.SetTimeLimit(50);
+  regex.Prepare("'>(a+)+b");
+  EXPECT_EQ(regex.Search(listing), 0);
+  EXPECT_EQ(regex.ReplaceText(listing, "x"), listing);
+  // Matches found before the runaway one stay; the bound holds for each match anew.
+  regex.Prepare("(x)|'>(a+)+b");
+  EXPECT_EQ(regex.Search(std::string(20000, 'x') + listing), 20000);
+  EXPECT_EQ(regex.ReplaceText("xx" + listing, "y"), "yy" + listing);
+}
+
+TEST(RegexObject, ReplacementsReadDollarsAsTheScriptingEngineDoes) {
+  const struct {
+    const char* pattern;
+    const char* replacement;
+    const char* result;
+  } cases[] = {
+      {"(b)(c)", "[$2$1]", "a[cb]d"},
+      {"(b)(c)", "[$&]", "a[bc]d"},
+      {"(b)(c)", "[$$1]", "a[$1]d"},
+      {"(b)(c)", "[$`|$']", "a[a|d]d"},
+      {"(b)(c)", "[$3$0$x$]", "a[$3$0$x$]d"},     // no such group, or no group at all
+      {"(b)(c)", "[$12]", "a[b2]d"},              // two digits only for a group that exists
+      {"(b)(c)", "[$01]", "a[b]d"},
+      {"(b)(c)", "[\\1\\$1\\]", "a[\\1\\b\\]d"},  // a backslash is an ordinary character
+      {"(b)(c)()()()()()()()()()", "[$11|$12|$2]", "a[|b2|c]d"},  // eleven groups
+  };
+  RegexObject regex;
+  for (const auto& c : cases) {
+    regex.Prepare(c.pattern);
+    EXPECT_EQ(regex.ReplaceText("abcd", c.replacement), c.result) << c.pattern << " " << c.replacement;
+  }
+  regex.Prepare("x*");
+  EXPECT_EQ(regex.ReplaceText("ab", "-"), "-a-b-");  // empty matches, one a character
+  regex.Prepare(G("(中)"));
+  EXPECT_EQ(regex.ReplaceText(G("中文"), "$1$1"), G("中中文"));
 }
 
 TEST(RegexObject, ReplacesEveryMatchOrTheFirst) {

@@ -1,8 +1,11 @@
 #include "util/text_search.h"
 
 #include "support/gbk_literal.h"
+#include "util/regex_object.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace quorvane {
 namespace {
@@ -90,6 +93,42 @@ TEST(FindText, StepsOverLongRunsOfTwoByteCharacters) {
   EXPECT_EQ(FindText(run + "\xB0\xA1", "\xB0\xA1"), 20001);
   EXPECT_EQ(FindText(run + "x\xB0\xA1", "\xB0\xA1"), 20002);
   EXPECT_EQ(FindText(run + "\xB0\xB0\xA1", "\xB0\xA1"), kNotFound);
+}
+
+TEST(FirstBetweenOnOneLine, FindsWhatTheLazyExpressionFindsFirst) {
+  const struct {
+    std::string text;
+    std::optional<std::string> found;
+  } cases[] = {
+      {G("x配3【a|b】y配3【c】"), "a|b"},
+      {G("配3【a\n】 配3【b】"), "b"},                    // a record ends on its own line
+      {G("配3【配3【a】"), G("配3【a")},                  // the first marker of a line counts
+      {G("配3【a\r】"), "a\r"},
+      {G("配3【】"), ""},
+      {G("配3【\n\n配3【"), std::nullopt},
+      {G("没有记录"), std::nullopt},
+      {"", std::nullopt},
+      {G("配3【") + std::string(300000, 'x') + G("\n配3【found】"), "found"},
+  };
+  RegexObject regex;
+  regex.Prepare(G("配3【(.*?)】"));
+  for (const auto& c : cases) {
+    EXPECT_EQ(FirstBetweenOnOneLine(c.text, G("配3【"), G("】")), c.found) << c.text.substr(0, 40);
+    EXPECT_EQ(regex.Search(c.text) > 0 ? std::optional(regex.SubMatchText(1, 1)) : std::nullopt, c.found);
+  }
+  const std::string element = "<IFRAME SRC=\"http://h/l\" STYLE=\"display:none;\">";
+  EXPECT_EQ(FirstBetweenOnOneLine(element, "src=\"", "\" style=\"display:none;\"", true), "http://h/l");
+  EXPECT_EQ(FirstBetweenOnOneLine(element, "src=\"", "\" style=\"display:none;\""), std::nullopt);
+}
+
+TEST(FirstBetweenOnOneLine, AnUnclosedRunIsPassedOverWhole) {
+  // The expression engine tries each of these markers up to the end of the line.
+  std::string page;
+  while (page.size() < 320 * 1024) {
+    page += G("配3【");
+  }
+  EXPECT_EQ(FirstBetweenOnOneLine(page, G("配3【"), G("】")), std::nullopt);
+  EXPECT_EQ(FirstBetweenOnOneLine(page + G("\n配3【v|f|m|w】"), G("配3【"), G("】")), "v|f|m|w");
 }
 
 TEST(RemoveTexts, DeletesEveryOccurrenceOfEachTextInTurn) {

@@ -56,6 +56,38 @@ TEST(Encodings, WideBufferRoutinesHonourTheirCodePages) {
   EXPECT_EQ(TextToWide("abc", 12345), WideBuffer(1, u'\0'));      // no such code page
 }
 
+TEST(Encodings, TraditionalCharactersWhoseSimplifiedFormGbkLacksStayAsTheyAre) {
+  const struct {
+    std::string big5, gbk;
+  } cases[] = {
+      {"\xC4\xD8", "\x83\xAC"},                                  // U+5138, simplified U+3469
+      {"\xB3\x60", "\xD4\x44"},                                  // U+8A22, simplified U+4723
+      {"\xA4\xA4\xF8\xDC\xB5\xD8", "\xD6\xD0\xFA\xA0\xBB\xAA"},  // U+9E02 kept between 中 and 华
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Big5ToGbk(c.big5), c.gbk);
+    EXPECT_EQ(ToSimplifiedChinese(c.gbk), c.gbk);
+  }
+}
+
+TEST(Encodings, EveryGbkCharacterSimplifiesToACharacterGbkHas) {
+  std::string lost;
+  for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string character{static_cast<char>(lead), static_cast<char>(trail)};
+      const std::u16string units = GbkToUtf16(character);
+      if (units.size() != 1 || units[0] == u'\uFFFD') {
+        continue;  // not a GBK character
+      }
+      // A trail byte is never "?", so any "?" is a character GBK could not write.
+      if (ToSimplifiedChinese(character).find('?') != std::string::npos) {
+        lost += character + " ";
+      }
+    }
+  }
+  EXPECT_EQ(lost, "");
+}
+
 TEST(Encodings, LargeTextsConvertWhole) {
   std::string utf8;
   std::string gbk;

@@ -98,16 +98,12 @@ std::string DecodeEscapes(std::string_view value) {
     const char escaped = value[i + 1];
     const std::optional<char16_t> unit = escaped == 'u' ? HexUnit(value, i + 2) : std::nullopt;
     if (!unit) {
-      // \" and \/ give their character; \\ gives nothing, and any other escape loses
-      // its backslash, as the answer's backslashes always did.
+      // \", \/ and \\ give their character; any other escape loses its backslash, as
+      // the answer's backslashes always did.
       i += 1;
-      if (escaped != '\\') {
-        const std::size_t length = CharacterLength(value, i);
-        decoded.append(value.substr(i, length));
-        i += length;
-      } else {
-        i += 1;
-      }
+      const std::size_t length = CharacterLength(value, i);
+      decoded.append(value.substr(i, length));
+      i += length;
       continue;
     }
     i += 6;
@@ -122,7 +118,7 @@ std::string DecodeEscapes(std::string_view value) {
     if (character.size() == 1 && (IsHighSurrogate(*unit) || IsLowSurrogate(*unit))) {
       character[0] = u'\uFFFD';  // half a pair stands for no character
     }
-    if (character[0] == u'\0' || character[0] == u'\\') {
+    if (character[0] == u'\0') {
       continue;
     }
     decoded += codepage::Encode(character, codepage::kGbk);

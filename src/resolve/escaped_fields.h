@@ -16,8 +16,8 @@ std::string EscapedTextBetween(std::string_view source, std::string_view startMa
 
 // The escapes of a value cut out of a GBK answer decoded: \uXXXX (a surrogate pair
 // as one character; a character GBK lacks or a lone surrogate as "?", the zero unit
-// dropped), \" and \/. Backslashes do not survive: \\ and \u005C are dropped, and so is
-// the backslash of any other escape, whose character stays.
+// dropped), \", \/ and \\; any other escape loses its backslash and keeps its
+// character.
 std::string DecodeEscapes(std::string_view value);
 
 }  // namespace quorvane

@@ -112,6 +112,25 @@ TEST_F(ResolveCommandTest, SizesThatCannotBeToldShowUnknown) {
   EXPECT_EQ(application_->Globals().DownloadAddress, "");
 }
 
+// The first pass reads the answer converted to GBK, the second the bytes as they came.
+// Read as GBK, the last byte of a UTF-8 "中" swallows the backslash behind it, so only
+// the raw bytes hold an unescaped address field; the window must get there and probe it.
+TEST_F(ResolveCommandTest, AnAddressOnlyTheRawAnswerYieldsIsFoundAndProbed) {
+  RawHttpServer files(standins::Reply(HttpResponse(200, "", {"Content-Length: 10485760"})));
+  const std::string address = files.Url("/f.zip");
+  RawHttpServer resolver(standins::Reply(HttpResponse(
+      200, "kestro({\"files\":\"a\",\"x\":\"\xE4\xB8\xAD\\\"download\":\"" + address + "\",\"error\":0})")));
+  Start("http://" + resolver.HostAndPort());
+  ResolveButton()->click();
+
+  EXPECT_EQ(Shown(Window(), Control::编辑框2), QString::fromStdString(address));
+  EXPECT_EQ(application_->Globals().DownloadAddress, address);
+  ASSERT_EQ(files.RequestCount(), 1u);  // the first pass had no address to probe
+  EXPECT_EQ(files.Requests()[0].requestLine, "HEAD /f.zip HTTP/1.1");
+  EXPECT_EQ(Shown(Window(), Control::标签6), "10 MB");
+  EXPECT_FALSE(Window().Disabled(Control::按钮2));
+}
+
 // A resolve that found no address says why, and offers nothing to hand off.
 TEST_F(ResolveCommandTest, WithoutAnAddressTheWindowSaysWhy) {
   RawHttpServer silent([](const RecordedRequest&, Connection& connection) { connection.Pause(10s); });

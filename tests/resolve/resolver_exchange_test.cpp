@@ -31,7 +31,7 @@ TEST(ResolverExchange, FirstPassCutsNameAndAddressBetweenTheMarkers) {
        "http://h/f"},
       {R"({"files":"\u4e2d\u6587.zip","download":"http:\/\/h\/f?a=1\u0026b=2","error":0})", G("中文.zip"),
        "http://h/f?a=1&b=2"},
-      {R"({"files":"a\\b.zip","download":"http://h/f","error":0})", "ab.zip", "http://h/f"},
+      {R"({"files":"a\\b.zip","download":"http://h/f","error":0})", "a\\b.zip", "http://h/f"},
       {R"({"files":"say \"hi\".txt","download":"http://h/f","error":0})", R"(say "hi".txt)", "http://h/f"},
       // download must follow the name directly, and error the address
       {R"({"files":"a.zip","size":1,"download":"http://h/f","error":0})", "", "http://h/f"},
@@ -57,11 +57,11 @@ TEST(ResolverExchange, FirstPassCutsTheFieldsBeforeDecodingTheirEscapes) {
       {R"(x\u0022,\u0022download\u0022:\u0022http:\/\/evil\/x)", R"(x","download":"http://evil/x)"},
       {R"(x\",\"download\":\"http:\/\/evil\/x\",\"error)", R"(x","download":"http://evil/x","error)"},
       // a quote after an escaped backslash does end the field
-      {R"(a\\)", "a"},
+      {R"(a\\)", "a\\"},
       {R"(\u0041\u00e9\u4E2D)", G("Aé中")},
-      {R"(\\u0041)", "u0041"},                    // an escaped backslash starts no escape
+      {R"(\\u0041)", R"(\u0041)"},               // an escaped backslash starts no escape
       {R"(\ud83d\ude00|\ud83d|\ude00)", "?|?|?"},  // a pair is one character; GBK lacks it
-      {R"(a\u0000b\u005Cc\uZZ\nd)", "abcuZZnd"},
+      {R"(a\u0000b\u005Cc\uZZ\nd)", R"(ab\cuZZnd)"},
       {"\xE4\xB9\x97", G("乗")},                   // GBK 81 5C: its second byte is no backslash
   };
   for (const auto& c : cases) {

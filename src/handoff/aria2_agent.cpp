@@ -4,8 +4,11 @@
 #include "handoff/file_names.h"
 #include "web/code_page_converter.h"
 #include "web/curl_support.h"
+#include "web/detached_worker.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace quorvane {
 namespace {
@@ -29,44 +32,58 @@ std::string JsonString(std::string_view utf8) {
   return quoted + "\"";
 }
 
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
+// What the caller and the call's worker share; the worker may outlive the caller's wait.
+struct Aria2Exchange {
+  std::string url;
+  std::string request;
+  long timeoutMs = 0;
+  bool answered = false;
+  curl_support::ResponseCollector response;
+};
+
+void Perform(Aria2Exchange& exchange, const std::atomic<bool>& abort) {
+  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
+  if (!easy) {
+    return;
+  }
+  CURL* handle = easy.get();
+  const curl_support::HeaderList headers = curl_support::MakeHeaderList({"Content-Type: application/json"}, {"Expect"});
+  curl_easy_setopt(handle, CURLOPT_URL, exchange.url.c_str());
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+  curl_support::SetMethodAndBody(handle, "POST", exchange.request, true);
+  exchange.response.bodyCap = kAria2AnswerCap;
+  exchange.response.guard.abort = &abort;
+  curl_support::CollectResponse(handle, exchange.response);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::min(exchange.timeoutMs, 1000L));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, exchange.timeoutMs);
+  if (curl_easy_perform(handle) != CURLE_OK) {
+    return;
+  }
+  long status = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  exchange.answered = status == 200;
 }
 
 }  // namespace
 
-std::string Aria2Call(int port, const std::string& request) {
-  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
-  if (!easy) {
-    return {};
-  }
-  CURL* handle = easy.get();
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/jsonrpc";
-  std::string answer;
-  const curl_support::HeaderList headers = curl_support::MakeHeaderList({"Content-Type: application/json"}, {"Expect"});
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.c_str());
-  curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.size()));
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, Collect);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 1000L);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, 5000L);
-  if (curl_easy_perform(handle) != CURLE_OK) {
-    return {};
-  }
-  long status = 0;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-  return status == 200 ? answer : std::string();
+std::string Aria2Call(const Aria2Settings& settings, std::string_view method, std::string_view params) {
+  auto exchange = std::make_shared<Aria2Exchange>();
+  exchange->url = "http://127.0.0.1:" + std::to_string(settings.port) + "/jsonrpc";
+  exchange->request = R"({"jsonrpc":"2.0","id":"quorvane","method":)" + JsonString(method) + ",\"params\":[" +
+                      std::string(params) + "]}";
+  exchange->timeoutMs = std::max<long>(1, static_cast<long>(settings.timeout.count()));
+  // The window keeps painting and its timers tick while aria2 is asked.
+  const bool inTime = RunDetached([exchange](const std::atomic<bool>& abort) { Perform(*exchange, abort); },
+                                  CurrentEventPump(), Clock::now() + settings.timeout);
+  return inTime && exchange->answered ? exchange->response.result.body : std::string();
 }
 
-std::unique_ptr<DownloadAgent> Aria2Agent::Connect(int port) {
-  const std::string answer = Aria2Call(port, R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.getVersion"})");
+std::unique_ptr<DownloadAgent> Aria2Agent::Connect(const Aria2Settings& settings) {
+  const std::string answer = Aria2Call(settings, "aria2.getVersion", "");
   if (answer.find("\"version\"") == std::string::npos) {
     return nullptr;
   }
-  return std::unique_ptr<DownloadAgent>(new Aria2Agent(port));
+  return std::unique_ptr<DownloadAgent>(new Aria2Agent(settings));
 }
 
 void Aria2Agent::AddTask(std::string_view address, std::string_view fileName, std::string_view) {
@@ -76,13 +93,12 @@ void Aria2Agent::AddTask(std::string_view address, std::string_view fileName, st
     options += ",\"out\":" + JsonString(CleanFileName(codepage::Transcode(fileName, codepage::kGbk, codepage::kUtf8)));
   }
   options += "}";
-  pending_.push_back(R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.addUri","params":[[)" +
-                     JsonString(codepage::Transcode(address, codepage::kGbk, codepage::kUtf8)) + "]," + options + "]}");
+  pending_.push_back("[" + JsonString(codepage::Transcode(address, codepage::kGbk, codepage::kUtf8)) + "]," + options);
 }
 
 void Aria2Agent::CommitTasks2(int) {
-  for (const std::string& call : pending_) {
-    Aria2Call(port_, call);
+  for (const std::string& params : pending_) {
+    Aria2Call(settings_, "aria2.addUri", params);
   }
   pending_.clear();
 }

@@ -11,10 +11,13 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
+constexpr std::string_view kPartSuffix = ".part";
+
 // Everything one download keeps while libcurl calls back.
 struct Transfer {
   const DownloadSettings* settings = nullptr;
   const std::string* address = nullptr;
+  const std::string* suggestedName = nullptr;
   const FileDownload::ProgressHandler* onProgress = nullptr;
   const std::atomic<bool>* cancel = nullptr;
 
@@ -28,6 +31,7 @@ struct Transfer {
   std::filesystem::path part;
   std::FILE* file = nullptr;
   bool writeFailed = false;
+  bool stalled = false;
 
   SteadyClock::time_point lastReport;
   SteadyClock::time_point lastMove;
@@ -62,17 +66,21 @@ struct Transfer {
     if (file != nullptr) {
       return true;
     }
+    // The server's name first, then the one the resolver gave, then the address's.
     std::string name = NameFromContentDisposition(headers);
+    if (name.empty()) {
+      name = *suggestedName;
+    }
     if (name.empty()) {
       name = NameFromAddress(*address);
     }
-    final = ReserveFreePath(settings->folder, name);
+    final = ReserveFreePath(settings->folder, name, kPartSuffix);
     if (final.empty()) {
       return false;
     }
     part = final;
-    part += ".part";
-    file = std::fopen(part.c_str(), "wbx");  // x: never an existing file
+    part += kPartSuffix;
+    file = std::fopen(part.c_str(), "wb");  // reserved above: this download's own empty file
     if (file != nullptr) {
       std::setvbuf(file, nullptr, _IONBF, 0);  // libcurl hands over large blocks: no second copy
     }
@@ -90,6 +98,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
                            ? 0
                            : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
     transfer->answerOffset = transfer->status == 206 ? transfer->received : 0;
+    transfer->total.reset();  // a size said by an earlier answer is not this one's
     transfer->freshAnswer = true;
   }
   if (transfer->headers.size() < curl_support::kHeaderCap) {
@@ -123,15 +132,49 @@ int OnProgress(void* user, curl_off_t total, curl_off_t, curl_off_t, curl_off_t)
     // A resumed answer counts only what is left; the whole is what came before plus that.
     transfer->total = static_cast<std::uint64_t>(total) + transfer->answerOffset;
   }
-  return SteadyClock::now() - transfer->lastMove >= transfer->settings->stallLimit ? 1 : 0;
+  if (SteadyClock::now() - transfer->lastMove >= transfer->settings->stallLimit) {
+    transfer->stalled = true;
+    return 1;
+  }
+  return 0;
+}
+
+// What a transfer that ended with `code` (no stall, no error status) tells the user.
+DownloadFailure FailureOf(CURLcode code) {
+  switch (code) {
+    case CURLE_OK:  // ended before the length the server announced
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+      return DownloadFailure::ConnectionBroke;
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return DownloadFailure::HostUnknown;
+    case CURLE_COULDNT_CONNECT:
+      return DownloadFailure::CannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+      return DownloadFailure::ConnectTimeout;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+      return DownloadFailure::SecureConnection;
+    case CURLE_TOO_MANY_REDIRECTS:
+      return DownloadFailure::TooManyRedirects;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return DownloadFailure::RedirectElsewhere;
+    default:
+      return DownloadFailure::NetworkError;
+  }
 }
 
 }  // namespace
 
-FileDownload::FileDownload(std::string address, DownloadSettings settings, ProgressHandler onProgress,
-                           DoneHandler onDone)
-    : address_(std::move(address)), settings_(std::move(settings)), onProgress_(std::move(onProgress)),
-      onDone_(std::move(onDone)) {
+FileDownload::FileDownload(std::string address, std::string suggestedName, DownloadSettings settings,
+                           ProgressHandler onProgress, DoneHandler onDone)
+    : address_(std::move(address)), suggestedName_(std::move(suggestedName)), settings_(std::move(settings)),
+      onProgress_(std::move(onProgress)), onDone_(std::move(onDone)) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -145,6 +188,7 @@ void FileDownload::Run() {
   Transfer transfer;
   transfer.settings = &settings_;
   transfer.address = &address_;
+  transfer.suggestedName = &suggestedName_;
   transfer.onProgress = &onProgress_;
   transfer.cancel = &cancel_;
   transfer.lastReport = transfer.lastMove = SteadyClock::now();
@@ -183,7 +227,8 @@ void FileDownload::Run() {
       continue;
     }
     const bool complete = code == CURLE_OK && (!transfer.total || transfer.received == *transfer.total);
-    if (complete || cancel_.load() || transfer.writeFailed ||
+    // A stalled server gets no second stall limit: the user hears why after one.
+    if (complete || cancel_.load() || transfer.writeFailed || transfer.stalled ||
         (transfer.status != 0 && (transfer.status < 200 || transfer.status >= 300))) {
       break;
     }
@@ -205,32 +250,38 @@ void FileDownload::Run() {
       transfer.file = nullptr;
     }
   }
+  DownloadFailureFacts& facts = result.facts;
+  facts.received = transfer.received;
+  facts.total = transfer.total;
+  facts.status = transfer.status;
+  facts.stallLimit = settings_.stallLimit;
   std::error_code ignored;
   if (complete && !transfer.final.empty()) {
     std::filesystem::rename(transfer.part, transfer.final, ignored);
     result.outcome = ignored ? DownloadOutcome::Failed : DownloadOutcome::Finished;
     result.file = transfer.final;
-    result.error = ignored ? "the finished file could not be renamed: " + ignored.message() : "";
+    facts.failure = ignored ? DownloadFailure::CannotRename : DownloadFailure::None;
   } else {
     result.outcome = cancel_.load() ? DownloadOutcome::Cancelled : DownloadOutcome::Failed;
     if (cancel_.load()) {
-      result.error = "cancelled";
-    } else if (transfer.status >= 300) {
-      result.error = "the server answered " + std::to_string(transfer.status);
-    } else if (transfer.writeFailed) {
-      result.error = "the file could not be written";
-    } else if (transfer.total && transfer.received != *transfer.total) {
-      result.error = "the connection broke after " + std::to_string(transfer.received) + " of " +
-                     std::to_string(*transfer.total) + " bytes";
+      facts.failure = DownloadFailure::Cancelled;
+    } else if (transfer.status != 0 && (transfer.status < 200 || transfer.status >= 300)) {
+      facts.failure = DownloadFailure::ServerAnswer;
+    } else if (transfer.writeFailed || (complete && transfer.final.empty())) {
+      facts.failure = DownloadFailure::CannotWrite;
+    } else if (transfer.stalled) {
+      facts.failure = DownloadFailure::Stalled;
     } else {
-      result.error = curl_easy_strerror(code);
+      facts.failure = FailureOf(code);
+      facts.networkCode = static_cast<int>(code);
     }
-    // Nothing half-done is left behind under the file's name.
+    // Nothing half-done is left behind; both names were reserved by this download.
     if (!transfer.final.empty()) {
       std::filesystem::remove(transfer.part, ignored);
       std::filesystem::remove(transfer.final, ignored);
     }
   }
+  result.error = DownloadFailureText(facts);
   transfer.Report(true);
   if (onDone_) {
     onDone_(result);

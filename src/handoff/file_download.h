@@ -1,5 +1,7 @@
 #pragma once
 
+#include "handoff/download_texts.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -28,26 +30,29 @@ enum class DownloadOutcome { Finished, Failed, Cancelled };
 struct DownloadResult {
   DownloadOutcome outcome = DownloadOutcome::Failed;
   std::filesystem::path file;  // the finished file
-  std::string error;           // what went wrong, in English, for the window
+  DownloadFailureFacts facts;  // why it did not finish (None when it did), what arrived of how much
+  std::string error;           // that reason in words for the user, GBK
 };
 
 struct DownloadSettings {
   std::filesystem::path folder;
   int attempts = 5;                                  // a broken connection is resumed this often
-  std::chrono::milliseconds stallLimit{30000};       // no byte for this long breaks the connection
+  std::chrono::milliseconds stallLimit{30000};       // no byte for this long ends the download
   std::chrono::milliseconds progressInterval{100};
 };
 
 // One file downloaded over libcurl on a thread of its own into `settings.folder`: the
-// name from Content-Disposition, else from the address, cleaned, never replacing a
-// file; written to "<name>.part" and renamed when complete; a broken connection is
-// resumed with a Range request when the server allows it, else started again.
+// name from Content-Disposition, else `suggestedName` (UTF-8), else from the address,
+// cleaned, never replacing a file; written to "<name>.part" and renamed when complete.
+// A broken connection is resumed with a Range request when the server allows it, else
+// started again; a server that stops sending ends the download after one stall limit.
 class FileDownload {
  public:
   using ProgressHandler = std::function<void(const DownloadProgress&)>;
   using DoneHandler = std::function<void(const DownloadResult&)>;
 
-  FileDownload(std::string address, DownloadSettings settings, ProgressHandler onProgress, DoneHandler onDone);
+  FileDownload(std::string address, std::string suggestedName, DownloadSettings settings, ProgressHandler onProgress,
+               DoneHandler onDone);
   // Cancels a download still running and waits for its thread.
   ~FileDownload();
   FileDownload(const FileDownload&) = delete;
@@ -59,6 +64,7 @@ class FileDownload {
   void Run();
 
   std::string address_;
+  std::string suggestedName_;
   DownloadSettings settings_;
   ProgressHandler onProgress_;
   DoneHandler onDone_;

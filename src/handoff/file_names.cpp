@@ -137,7 +137,16 @@ std::string NameFromAddress(std::string_view address) {
   return AsUtf8Name(PercentDecoded(last == std::string_view::npos ? path : path.substr(last + 1)));
 }
 
-std::filesystem::path ReserveFreePath(const std::filesystem::path& folder, const std::string& name) {
+std::filesystem::path ReserveFreePath(const std::filesystem::path& folder, const std::string& name,
+                                      std::string_view companion) {
+  // O_EXCL: a name is ours only if nobody, not even another download, has it yet.
+  const auto create = [](const std::filesystem::path& path) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (file >= 0) {
+      ::close(file);
+    }
+    return file >= 0;
+  };
   const std::filesystem::path clean(CleanFileName(name));
   const std::string stem = clean.stem().string();
   const std::string extension = clean.extension().string();
@@ -145,12 +154,14 @@ std::filesystem::path ReserveFreePath(const std::filesystem::path& folder, const
     const std::string candidate =
         attempt == 0 ? clean.string() : stem + " (" + std::to_string(attempt) + ")" + extension;
     const std::filesystem::path path = folder / candidate;
-    // O_EXCL: the name is ours only if nobody, not even another download, has it yet.
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (file >= 0) {
-      ::close(file);
+    if (!create(path)) {
+      continue;
+    }
+    if (companion.empty() || create(folder / (candidate + std::string(companion)))) {
       return path;
     }
+    // The companion is someone else's: give the name back and try the next pair.
+    ::unlink(path.c_str());
   }
   return {};
 }

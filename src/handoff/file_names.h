@@ -24,7 +24,10 @@ std::string NameFromAddress(std::string_view address);
 std::string AsUtf8Name(std::string_view bytes);
 
 // `folder`/`name`, or "name (1).ext", "name (2).ext" … for the first that does not
-// exist yet. The file is created (empty) so no other download takes the same name.
-std::filesystem::path ReserveFreePath(const std::filesystem::path& folder, const std::string& name);
+// exist yet, and with a `companion` suffix (".part") the first for which neither the
+// name nor name + companion exists. The files are created (empty) so no other download
+// takes the same names; empty when no name is free.
+std::filesystem::path ReserveFreePath(const std::filesystem::path& folder, const std::string& name,
+                                      std::string_view companion = {});
 
 }  // namespace quorvane

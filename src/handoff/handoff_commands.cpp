@@ -9,6 +9,18 @@ bool IsWebAddress(std::string_view address) {
   return FindText(address, "http://", 1, true) == 1 || FindText(address, "https://", 1, true) == 1;
 }
 
+namespace {
+
+// Why nothing was opened: only web addresses leave the program.
+void RefuseAddress(Form& form, std::string_view what) {
+  static const std::string caption = Utf8ToGbk("提示");
+  form.ShowMessage(Utf8ToGbk("下载地址不是以 http:// 或 https:// 开头的网址，为安全起见") + std::string(what) +
+                       Utf8ToGbk("。"),
+                   caption, MessageButtons::Ok, MessageIcon::Warning);
+}
+
+}  // namespace
+
 void ThunderHandOff(std::string_view address, std::string_view fileName, DownloadAgent* agent, Form& form) {
   if (agent == nullptr) {
     static const std::string text =
@@ -29,31 +41,48 @@ void HandoffCommands::CopyAddress() {
   static const std::string question =
       Utf8ToGbk("网址复制成功\r\n\r\n点击：是--跳转到网页下载\r\n\r\n点击：否--只复制下载地址到剪切板");
   static const std::string caption = Utf8ToGbk("提示");
-  if (form_.ShowMessage(question, caption, MessageButtons::YesNo, MessageIcon::None) == MessageAnswer::Yes &&
-      IsWebAddress(globals_.DownloadAddress)) {
-    shell_.OpenAddress(globals_.DownloadAddress);
+  if (form_.ShowMessage(question, caption, MessageButtons::YesNo, MessageIcon::None) != MessageAnswer::Yes) {
+    return;
   }
+  if (!IsWebAddress(globals_.DownloadAddress)) {
+    static const std::string notOpened = Utf8ToGbk("没有打开它（地址已复制到剪切板）");
+    RefuseAddress(form_, notOpened);
+    return;
+  }
+  shell_.OpenAddress(globals_.DownloadAddress);
 }
 
 void HandoffCommands::HandToDownloadManager() {
-  const std::string address = form_.Text(Control::编辑框2);
-  const std::string name = form_.Caption(Control::标签3);
-  std::unique_ptr<DownloadAgent> agent = agents_ ? agents_() : nullptr;
-  // Only web addresses are handed on; anything else is dropped without a word.
-  if (agent != nullptr && !IsWebAddress(address)) {
+  // The agent's calls keep the window's events flowing: a click meanwhile is not a second hand-off.
+  if (handingOff_) {
     return;
   }
-  ThunderHandOff(address, name, agent.get(), form_);
+  handingOff_ = true;
+  const std::string address = form_.Text(Control::编辑框2);
+  const std::string name = form_.Caption(Control::标签3);
+  if (!IsWebAddress(address)) {
+    static const std::string notHanded = Utf8ToGbk("没有交给下载工具");
+    RefuseAddress(form_, notHanded);
+  } else {
+    std::unique_ptr<DownloadAgent> agent = agents_ ? agents_() : nullptr;
+    ThunderHandOff(address, name, agent.get(), form_);
+  }
+  handingOff_ = false;
 }
 
 void HandoffCommands::DownloadInBrowserBox() {
-  browser_.Navigate(form_.Text(Control::编辑框2));
+  const std::string address = form_.Text(Control::编辑框2);
+  browser_.Navigate(address, form_.Caption(Control::标签3));
   form_.SetTimerPeriod(Timer::时钟3, static_cast<int>(resetPeriod_.count()));
+  if (!address.empty() && !IsWebAddress(address)) {
+    static const std::string notFetched = Utf8ToGbk("没有下载");
+    RefuseAddress(form_, notFetched);
+  }
 }
 
 void HandoffCommands::ResetBrowserBox() {
   form_.SetTimerPeriod(Timer::时钟3, 0);
-  browser_.Navigate("");
+  browser_.Navigate("", "");
 }
 
 void HandoffCommands::DownloadNewVersion() {
@@ -62,7 +91,7 @@ void HandoffCommands::DownloadNewVersion() {
     std::lock_guard lock(globals_.online->lock);
     address = globals_.online->NewVersionAddress;
   }
-  browser_.Navigate(address);
+  browser_.Navigate(address, "");
 }
 
 }  // namespace quorvane

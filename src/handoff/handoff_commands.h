@@ -25,7 +25,8 @@ class HandoffCommands {
 
   // 按钮2: the address to the clipboard, then the offer to open it in the browser.
   void CopyAddress();
-  // 按钮6: the address and file name to the download manager.
+  // 按钮6: the address and file name to the download manager; a click while the
+  // manager is still being asked is ignored.
   void HandToDownloadManager();
   // 按钮7: the browser box to the address; the reset timer started.
   void DownloadInBrowserBox();
@@ -42,6 +43,7 @@ class HandoffCommands {
   AgentFactory agents_;
   BrowserBox& browser_;
   std::chrono::milliseconds resetPeriod_;
+  bool handingOff_ = false;
 };
 
 }  // namespace quorvane

@@ -29,12 +29,13 @@ class DownloadAgent {
   virtual void CommitTasks2(int value) = 0;
 };
 
-// The hidden browser box: sent to the address of a file, it downloads the file;
-// sent to the empty address, it just holds that address.
+// The hidden browser box: sent to the address of a file, it downloads the file, saved
+// under `fileName` when the server names none; sent to the empty address, it just
+// holds that address.
 class BrowserBox {
  public:
   virtual ~BrowserBox() = default;
-  virtual void Navigate(std::string_view address) = 0;
+  virtual void Navigate(std::string_view address, std::string_view fileName) = 0;
   virtual std::string Address() const = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "standins/aria2_daemon.h"
 #include "standins/raw_http_server.h"
 #include "support/gbk_literal.h"
+#include "web/event_pump.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ using namespace std::chrono_literals;
 class TestDaemon {
  public:
   TestDaemon() : folder_(std::filesystem::temp_directory_path() / ("aria2-" + std::to_string(::getpid()))), daemon_(folder_) {
-    for (int i = 0; daemon_.Started() && i < 100 && Aria2Agent::Connect(daemon_.Port()) == nullptr; ++i) {
+    for (int i = 0; daemon_.Started() && i < 100 && Aria2Agent::Connect({daemon_.Port()}) == nullptr; ++i) {
       std::this_thread::sleep_for(50ms);
     }
   }
@@ -37,7 +38,7 @@ TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {
   TestDaemon test;
   const standins::Aria2Daemon& daemon = test.Daemon();
   ASSERT_TRUE(daemon.Started()) << "aria2c is installed by scripts/install-deps.sh";
-  std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect(daemon.Port());
+  std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect({daemon.Port()});
   ASSERT_NE(agent, nullptr);
   agent->AddTask(server.Url("/files/a.zip?x=1&y=2"), G("演示 \"文件\".zip"), "");
   std::this_thread::sleep_for(200ms);
@@ -56,7 +57,30 @@ TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {
   EXPECT_TRUE(std::filesystem::exists(saved));
 }
 
-TEST(Aria2Agent, NoDaemonMeansNoAgent) { EXPECT_EQ(Aria2Agent::Connect(standins::FreeLoopbackPort()), nullptr); }
+TEST(Aria2Agent, NoDaemonMeansNoAgent) { EXPECT_EQ(Aria2Agent::Connect({standins::FreeLoopbackPort()}), nullptr); }
+
+// A listener that never answers is waited for through the program's event pump, which
+// keeps dispatching, and only until the limit.
+TEST(Aria2Agent, ASilentListenerIsWaitedForThroughTheEventPump) {
+  standins::RawHttpServer silent([](const standins::RecordedRequest&, standins::Connection& connection) {
+    while (connection.Pause(20ms)) {
+    }
+  });
+  int dispatched = 0;
+  PollingEventPump pump([&dispatched] { ++dispatched; }, 10ms);
+  InstallEventPump(&pump);
+  EXPECT_EQ(Aria2Agent::Connect({silent.Port(), 300ms}), nullptr);
+  InstallEventPump(nullptr);
+  EXPECT_GE(dispatched, 3);
+  EXPECT_EQ(silent.RequestCount(), 1u);
+}
+
+// A listener that answers with more than any aria2 answer holds is no download manager.
+TEST(Aria2Agent, AnOversizedAnswerIsRefused) {
+  const std::string version = R"({"id":"quorvane","jsonrpc":"2.0","result":{"version":"1.36.0","padding":")";
+  standins::RawHttpServer huge(standins::Reply(standins::HttpResponse(200, version + std::string(8u << 20, 'x') + "\"}}")));
+  EXPECT_EQ(Aria2Agent::Connect({huge.Port()}), nullptr);
+}
 
 }  // namespace
 }  // namespace quorvane

@@ -1,13 +1,16 @@
 #include "handoff/file_download.h"
 
 #include "standins/download_standin.h"
+#include "standins/aria2_daemon.h"
 #include "standins/raw_http_server.h"
+#include "support/gbk_literal.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <unistd.h>
 
@@ -32,14 +35,15 @@ class FileDownloadTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
   // Downloads `address` and waits for the end.
-  DownloadResult Download(const std::string& address, std::function<void(FileDownload&)> during = {}) {
+  DownloadResult Download(const std::string& address, std::function<void(FileDownload&)> during = {},
+                          const std::string& suggestedName = "", std::chrono::milliseconds stallLimit = 3s) {
     std::mutex mutex;
     std::condition_variable ended;
     std::optional<DownloadResult> result;
     DownloadSettings settings{folder_};
     settings.attempts = 3;
-    settings.stallLimit = 3s;
-    FileDownload download(address, settings, {}, [&](const DownloadResult& done) {
+    settings.stallLimit = stallLimit;
+    FileDownload download(address, suggestedName, settings, {}, [&](const DownloadResult& done) {
       std::lock_guard lock(mutex);
       result = done;
       ended.notify_all();
@@ -62,6 +66,9 @@ class FileDownloadTest : public ::testing::Test {
   }
 
   static std::string Read(const std::filesystem::path& path) {
+    if (!std::filesystem::exists(path)) {
+      return "<missing>";
+    }
     std::string bytes(std::filesystem::file_size(path), '\0');
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file != nullptr) {
@@ -139,21 +146,103 @@ TEST_F(FileDownloadTest, NamesComeFromTheServerButStayInTheFolder) {
   EXPECT_EQ(Read(folder_ / "_.._evil.sh"), "mine");
 }
 
-TEST_F(FileDownloadTest, BrokenDownloadsSayWhyAndLeaveNothing) {
+TEST_F(FileDownloadTest, BrokenDownloadsSayWhyInChineseAndLeaveNothing) {
+  const auto stalling = [](const RecordedRequest&, Connection& connection) {
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 3000\r\n\r\n" + std::string(1536, 'x'));
+    while (connection.Pause(20ms)) {
+    }
+  };
   const struct {
-    std::string answer;
+    standins::Handler server;
+    DownloadFailure failure;
     std::string error;
+    std::size_t requests;
   } cases[] = {
-      {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly ten!!", "the connection broke after 10 of 1000 bytes"},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", "the connection broke after 0 of 1000 bytes"},
-      {HttpResponse(404, "not here"), "the server answered 404"},
+      {standins::Reply("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly ten!!"), DownloadFailure::ConnectionBroke,
+       "连接中断，文件不完整（已收到 10 B / 1000 B）", 3},
+      {standins::Reply("HTTP/1.1 200 OK\r\nContent-Length: 3000000\r\n\r\n"), DownloadFailure::ConnectionBroke,
+       "连接中断，文件不完整（已收到 0 B / 2.9 MB）", 3},
+      {standins::Reply(HttpResponse(404, "not here")), DownloadFailure::ServerAnswer,
+       "服务器上没有这个文件（HTTP 404）", 1},
+      {standins::Reply(HttpResponse(403, "expired")), DownloadFailure::ServerAnswer,
+       "服务器拒绝了下载（HTTP 403），下载地址可能已经失效，请重新解析", 1},
+      {stalling, DownloadFailure::Stalled, "服务器 1 秒没有发送数据，下载已停止（已收到 1.5 KB / 2.9 KB）", 1},
   };
   for (const auto& c : cases) {
+    RawHttpServer server(c.server);
+    const DownloadResult result = Download(server.Url("/file.zip"), {}, "", 300ms);
+    EXPECT_EQ(result.outcome, DownloadOutcome::Failed);
+    EXPECT_EQ(result.facts.failure, c.failure);
+    EXPECT_EQ(result.error, G(c.error));
+    EXPECT_EQ(server.RequestCount(), c.requests) << c.error;  // one stall limit, not one per attempt
+    EXPECT_TRUE(FilesInFolder().empty());
+  }
+  const DownloadResult refused = Download("http://127.0.0.1:" + std::to_string(standins::FreeLoopbackPort()) + "/f");
+  EXPECT_EQ(refused.facts.failure, DownloadFailure::CannotConnect);
+  EXPECT_EQ(refused.error, G("无法连接到服务器"));
+}
+
+// The server's name first, then the name the resolver gave, then the address's last
+// piece; each cleaned so it stays in the folder.
+TEST_F(FileDownloadTest, TheResolvedNameIsUsedWhenTheServerNamesNone) {
+  const struct {
+    std::vector<std::string> headers;
+    std::string suggested;
+    std::string saved;
+  } cases[] = {
+      {{}, "示例文件.zip", "示例文件.zip"},
+      {{"Content-Disposition: attachment; filename=\"server.zip\""}, "示例文件.zip", "server.zip"},
+      {{}, "", "12345678"},
+      {{}, "../../evil.sh", "_.._evil.sh"},
+      {{}, "a/b\x01.txt", "a_b.txt"},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer server(standins::Reply(HttpResponse(200, "data", c.headers)));
+    const DownloadResult result = Download(server.Url("/share/12345678?sign=1"), {}, c.suggested);
+    ASSERT_EQ(result.outcome, DownloadOutcome::Finished) << result.error;
+    EXPECT_EQ(result.file, folder_ / c.saved);
+    EXPECT_EQ(FilesInFolder(), std::vector<std::string>{c.saved});
+    std::filesystem::remove(result.file);
+  }
+}
+
+// Files already in the folder under the download's names, the user's own or what a
+// download left when its process died: none is touched, the download takes the next
+// free pair of names, and a failed download removes only its own files.
+TEST_F(FileDownloadTest, FilesAlreadyThereAreNeverTouched) {
+  const struct {
+    std::map<std::string, std::string> before;
+    std::string answer;
+    std::string saved;  // empty: the download fails
+  } cases[] = {
+      {{{"file.zip.part", "mine"}}, HttpResponse(200, "content"), "file (1).zip"},
+      {{{"file.zip", ""}, {"file.zip.part", "half of it"}}, HttpResponse(200, "content"), "file (1).zip"},
+      {{{"file.zip.part", "mine"}, {"file (1).zip", "mine too"}}, HttpResponse(200, "content"), "file (2).zip"},
+      {{{"file.zip.part", "mine"}}, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly ten!!", ""},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [name, content] : c.before) {
+      std::ofstream(folder_ / name) << content;
+    }
     RawHttpServer server(standins::Reply(c.answer));
     const DownloadResult result = Download(server.Url("/file.zip"));
-    EXPECT_EQ(result.outcome, DownloadOutcome::Failed);
-    EXPECT_EQ(result.error, c.error);
-    EXPECT_TRUE(FilesInFolder().empty());
+    std::vector<std::string> expected;
+    for (const auto& [name, content] : c.before) {
+      EXPECT_EQ(Read(folder_ / name), content) << name;
+      expected.push_back(name);
+    }
+    if (c.saved.empty()) {
+      EXPECT_EQ(result.outcome, DownloadOutcome::Failed);
+    } else {
+      ASSERT_EQ(result.outcome, DownloadOutcome::Finished) << result.error;
+      EXPECT_EQ(result.file, folder_ / c.saved);
+      EXPECT_EQ(Read(result.file), "content");
+      expected.push_back(c.saved);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesInFolder(), expected);
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
   }
 }
 

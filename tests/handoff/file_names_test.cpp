@@ -57,6 +57,11 @@ TEST(FileNames, NoExistingFileIsReplaced) {
   EXPECT_EQ(ReserveFreePath(folder, "data.bin"), folder / "data (1).bin");
   EXPECT_EQ(ReserveFreePath(folder, "data.bin"), folder / "data (2).bin");
   EXPECT_EQ(ReserveFreePath(folder, "../data.bin"), folder / "_data.bin");
+  // With a companion, a name counts as free only when its companion is free too.
+  std::ofstream(folder / "file.zip.part") << "keep me";
+  EXPECT_EQ(ReserveFreePath(folder, "file.zip", ".part"), folder / "file (1).zip");
+  EXPECT_TRUE(std::filesystem::exists(folder / "file (1).zip.part"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "file.zip"));
   std::ifstream kept(folder / "data.bin");
   std::string content;
   std::getline(kept, content);

@@ -23,12 +23,14 @@ Application::Application(Endpoints endpoints, ApplicationOptions options) : endp
   resolve_ = std::make_unique<ResolveCommand>(*window_, globals_, endpoints_, options.resolverTimeout);
   services_ = std::make_unique<OnlineServices>(*window_, globals_.online, endpoints_, options.retryPauses);
   Shell& shell = options.shell != nullptr ? *options.shell : desktop_;
-  browser_ = std::make_unique<DownloadBrowserBox>(
-      options.downloadFolder.empty() ? DownloadBrowserBox::UserDownloadFolder() : options.downloadFolder, shell);
-  const int aria2Port = options.aria2Port;
+  DownloadSettings downloads = options.downloads;
+  if (downloads.folder.empty()) {
+    downloads.folder = DownloadBrowserBox::UserDownloadFolder();
+  }
+  browser_ = std::make_unique<DownloadBrowserBox>(downloads, shell);
   handoff_ = std::make_unique<HandoffCommands>(
-      *window_, globals_, clipboard_, shell, [aria2Port] { return Aria2Agent::Connect(aria2Port); }, *browser_,
-      options.browserReset);
+      *window_, globals_, clipboard_, shell, [aria2 = options.aria2] { return Aria2Agent::Connect(aria2); },
+      *browser_, options.browserReset);
   window_->onClick = [this](Control control) { OnClick(control); };
   window_->onKeyDown = [this](Control control, int keyCode) { OnKeyDown(control, keyCode); };
   window_->onTick = [this](Timer timer) { OnTick(timer); };

@@ -22,8 +22,8 @@ namespace quorvane {
 struct ApplicationOptions {
   RetryPauses retryPauses;                        // the online services' retries
   Shell* shell = nullptr;                         // the desktop's default browser when null
-  std::filesystem::path downloadFolder;           // the user's download folder when empty
-  int aria2Port = kAria2DefaultPort;              // where the download manager is looked for
+  DownloadSettings downloads;                     // folder: the user's download folder when empty
+  Aria2Settings aria2;                            // where and how long the download manager is asked
   std::chrono::milliseconds browserReset{5000};   // 时钟3's period after an HTTP download
   std::optional<std::chrono::milliseconds> resolverTimeout;  // the resolver request's limit; 60 s when omitted
 };

@@ -16,24 +16,20 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quorvane {
 namespace {
 
-QString SizeText(double bytes) {
-  static const char* units[] = {"B", "KB", "MB", "GB", "TB"};
-  int unit = 0;
-  while (bytes >= 1024 && unit < 4) {
-    bytes /= 1024;
-    ++unit;
-  }
-  return QString::number(bytes, 'f', unit == 0 ? 0 : 1) + QLatin1Char(' ') + QLatin1String(units[unit]);
-}
+QString SizeText(double bytes) { return QString::fromStdString(ByteCountText(bytes)); }
 
 // The address as libcurl and the desktop take it: UTF-8, with bytes a URL cannot carry
 // percent-encoded.
 std::string WebAddress(std::string_view gbk) {
   return EscapeUrlBytes(codepage::Transcode(gbk, codepage::kGbk, codepage::kUtf8), false);
 }
+
+constexpr int kBarSteps = 1000;
 
 }  // namespace
 
@@ -43,19 +39,24 @@ void QtShell::OpenAddress(std::string_view address) {
   QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(WebAddress(address))));
 }
 
-DownloadWindow::DownloadWindow(const std::string& address, const std::filesystem::path& folder, Shell& shell)
-    : QWidget(nullptr, Qt::Window), shell_(shell), folder_(folder) {
+DownloadWindow::DownloadWindow(const std::string& address, const std::string& fileName,
+                               const DownloadSettings& settings, Shell& shell)
+    : QWidget(nullptr, Qt::Window), shell_(shell), folder_(settings.folder) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("DownloadWindow"));
   setWindowTitle(QStringLiteral("下载"));
   setMinimumWidth(420);
-  name_ = new QLabel(QString::fromStdString(address), this);
+  name_ = new QLabel(ToQString(address), this);
   name_->setTextFormat(Qt::PlainText);
   bytes_ = new QLabel(this);
   speed_ = new QLabel(this);
   status_ = new QLabel(QStringLiteral("正在下载…"), this);
   status_->setObjectName(QStringLiteral("status"));
+  status_->setTextFormat(Qt::PlainText);
+  status_->setWordWrap(true);  // a long reason is wrapped, never cut
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("bar"));
   bar_->setRange(0, 0);
   cancel_ = new QPushButton(QStringLiteral("取消"), this);
   cancel_->setObjectName(QStringLiteral("cancel"));
@@ -68,7 +69,6 @@ DownloadWindow::DownloadWindow(const std::string& address, const std::filesystem
   numbers->addStretch();
   numbers->addWidget(speed_);
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(status_);
   buttons->addStretch();
   buttons->addWidget(openFolder_);
   buttons->addWidget(cancel_);
@@ -76,6 +76,7 @@ DownloadWindow::DownloadWindow(const std::string& address, const std::filesystem
   layout->addWidget(name_);
   layout->addWidget(bar_);
   layout->addLayout(numbers);
+  layout->addWidget(status_);
   layout->addLayout(buttons);
 
   connect(cancel_, &QPushButton::clicked, this, [this] {
@@ -90,7 +91,7 @@ DownloadWindow::DownloadWindow(const std::string& address, const std::filesystem
   // The download's thread only posts to this window; the window runs the updates.
   QPointer<DownloadWindow> self(this);
   download_ = std::make_unique<FileDownload>(
-      WebAddress(address), DownloadSettings{folder},
+      WebAddress(address), codepage::Transcode(fileName, codepage::kGbk, codepage::kUtf8), settings,
       [self](const DownloadProgress& progress) {
         QMetaObject::invokeMethod(qApp, [self, progress] {
           if (self) {
@@ -114,15 +115,19 @@ void DownloadWindow::ShowProgress(const DownloadProgress& progress) {
     name_->setText(QString::fromStdString(progress.fileName));
     setWindowTitle(QStringLiteral("下载 ") + QString::fromStdString(progress.fileName));
   }
-  const double received = static_cast<double>(progress.received);
-  if (progress.total && *progress.total > 0) {
-    bar_->setRange(0, 1000);
-    bar_->setValue(static_cast<int>(1000.0 * received / static_cast<double>(*progress.total)));
-    bytes_->setText(SizeText(received) + QStringLiteral(" / ") + SizeText(static_cast<double>(*progress.total)));
-  } else {
-    bytes_->setText(SizeText(received));
-  }
+  ShowReceived(progress.received, progress.total);
   speed_->setText(SizeText(progress.bytesPerSecond) + QStringLiteral("/s"));
+}
+
+void DownloadWindow::ShowReceived(std::uint64_t received, const std::optional<std::uint64_t>& total) {
+  const auto bytes = static_cast<double>(received);
+  if (total && *total > 0) {
+    bar_->setRange(0, kBarSteps);
+    bar_->setValue(static_cast<int>(std::min(1.0, bytes / static_cast<double>(*total)) * kBarSteps));
+    bytes_->setText(SizeText(bytes) + QStringLiteral(" / ") + SizeText(static_cast<double>(*total)));
+  } else {
+    bytes_->setText(SizeText(bytes));
+  }
 }
 
 void DownloadWindow::ShowResult(const DownloadResult& result) {
@@ -140,21 +145,34 @@ void DownloadWindow::ShowResult(const DownloadResult& result) {
       break;
     case DownloadOutcome::Failed:
       state_ = QStringLiteral("failed");
-      status_->setText(QStringLiteral("下载失败：") + QString::fromStdString(result.error));
+      ShowUnfinished(result, QStringLiteral("下载失败：") + ToQString(result.error));
       break;
     case DownloadOutcome::Cancelled:
       state_ = QStringLiteral("cancelled");
-      status_->setText(QStringLiteral("已取消"));
+      ShowUnfinished(result, QStringLiteral("已取消"));
       break;
   }
 }
 
-void DownloadBrowserBox::Navigate(std::string_view address) {
+void DownloadWindow::ShowUnfinished(const DownloadResult& result, const QString& reason) {
+  status_->setText(reason);
+  status_->setToolTip(reason);
+  speed_->clear();
+  // The bar shows what arrived and is never full: an unknown size leaves it empty.
+  ShowReceived(result.facts.received, result.facts.total);
+  if (!result.facts.total || *result.facts.total == 0) {
+    bar_->setRange(0, kBarSteps);
+    bar_->setValue(0);
+  }
+  bar_->setValue(std::min(bar_->value(), kBarSteps - 1));
+}
+
+void DownloadBrowserBox::Navigate(std::string_view address, std::string_view fileName) {
   address_ = std::string(address);
   if (!IsWebAddress(address)) {
     return;  // the empty address, or one that is no web address: nothing is fetched
   }
-  auto* window = new DownloadWindow(address_, folder_, shell_);
+  auto* window = new DownloadWindow(address_, std::string(fileName), settings_, shell_);
   window->show();
   windows_.emplace_back(window);
 }

@@ -28,11 +28,13 @@ class QtShell final : public Shell {
   void OpenAddress(std::string_view address) override;
 };
 
-// A small window per download: file name, bytes, speed, a progress bar, Cancel, and
-// Open folder once the file is there. Closing it cancels a download still running.
+// A small window per download: file name, bytes, speed, a progress bar, the outcome
+// in words, Cancel, and Open folder once the file is there. Closing it cancels a
+// download still running. Address and file name are GBK.
 class DownloadWindow final : public QWidget {
  public:
-  DownloadWindow(const std::string& address, const std::filesystem::path& folder, Shell& shell);
+  DownloadWindow(const std::string& address, const std::string& fileName, const DownloadSettings& settings,
+                 Shell& shell);
   ~DownloadWindow() override;
 
   // What the window says about the download: "finished", "failed", "cancelled", or
@@ -43,6 +45,8 @@ class DownloadWindow final : public QWidget {
  private:
   void ShowProgress(const DownloadProgress& progress);
   void ShowResult(const DownloadResult& result);
+  void ShowReceived(std::uint64_t received, const std::optional<std::uint64_t>& total);
+  void ShowUnfinished(const DownloadResult& result, const QString& reason);
 
   Shell& shell_;
   std::filesystem::path folder_;
@@ -62,19 +66,19 @@ class DownloadWindow final : public QWidget {
 // its own; sent anywhere else it only holds the address. Several downloads may run.
 class DownloadBrowserBox final : public BrowserBox {
  public:
-  DownloadBrowserBox(std::filesystem::path folder, Shell& shell) : folder_(std::move(folder)), shell_(shell) {}
+  DownloadBrowserBox(DownloadSettings settings, Shell& shell) : settings_(std::move(settings)), shell_(shell) {}
   // Closes the download windows still open: their downloads stop and their threads end.
   ~DownloadBrowserBox() override;
   DownloadBrowserBox(const DownloadBrowserBox&) = delete;
   DownloadBrowserBox& operator=(const DownloadBrowserBox&) = delete;
-  void Navigate(std::string_view address) override;
+  void Navigate(std::string_view address, std::string_view fileName) override;
   std::string Address() const override { return address_; }
 
   // The user's download folder, made when missing.
   static std::filesystem::path UserDownloadFolder();
 
  private:
-  std::filesystem::path folder_;
+  DownloadSettings settings_;
   Shell& shell_;
   std::string address_;
   std::vector<QPointer<DownloadWindow>> windows_;

@@ -52,7 +52,7 @@ int main() {
     DownloadResult result;
     const auto began = Clock::now();
     {
-      FileDownload download(url, DownloadSettings{folder}, {}, [&](const DownloadResult& finished) {
+      FileDownload download(url, "", DownloadSettings{folder}, {}, [&](const DownloadResult& finished) {
         std::lock_guard lock(mutex);
         result = finished;
         done = true;

@@ -69,4 +69,30 @@ void SetMethodAndBody(CURL* handle, const std::string& method, const std::string
 // from adding headers of its own by those names.
 HeaderList MakeHeaderList(const std::vector<std::string>& lines, const std::vector<std::string>& suppressed);
 
+// A request as it goes on the wire. Following a redirect may change its address,
+// method, body and lines.
+struct WireRequest {
+  std::string url;
+  long port = 0;  // replaces the address's port on the first hop; 0 keeps it
+  std::string method;
+  std::vector<std::string> headerLines;  // sent in this order
+  std::vector<std::string> suppressed;   // names of libcurl's own headers kept out
+  std::string body;
+  bool sendsBody = false;
+};
+
+inline constexpr int kMaxRedirects = 30;
+
+// Sends `request` and, when `follow`, follows its redirects one hop at a time as
+// browsers do: a 303, and a 301 or 302 after a POST, go on as a GET without the body
+// and without its Content-Type and Content-Length lines; 307 and 308 repeat method and
+// body. Cookie and Authorization lines never go to another origin. Redirects may lead
+// only to `redirectProtocols` ("http,https"). The collector ends with the last
+// answer's body and headers; a chain longer than kMaxRedirects ends with no body.
+CURLcode PerformRequest(CURL* handle, WireRequest request, bool follow, const char* redirectProtocols,
+                        ResponseCollector& collector);
+
+// The host named by an absolute URL in lower case, or empty when it names none.
+std::string UrlHostOf(const char* url);
+
 }  // namespace quorvane::curl_support

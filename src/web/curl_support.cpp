@@ -37,12 +37,6 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
   return length;
 }
 
-std::size_t CountHeader(char*, std::size_t size, std::size_t count, void* user) {
-  auto* total = static_cast<std::size_t*>(user);
-  *total += size * count;
-  return *total > kHeaderCap ? 0 : size * count;
-}
-
 bool NamesHeader(std::string_view line, std::string_view name) {
   return line.size() > name.size() && line[name.size()] == ':' &&
          FindText(line.substr(0, name.size()), name, 1, true) == 1;
@@ -127,11 +121,6 @@ void Guard(CURL* handle, TransferGuard& guard) {
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CheckGuard);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &guard);
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-}
-
-void LimitHeaders(CURL* handle, std::size_t& total) {
-  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, CountHeader);
-  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &total);
 }
 
 void CollectResponse(CURL* handle, ResponseCollector& collector) {

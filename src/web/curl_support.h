@@ -42,12 +42,8 @@ void Guard(CURL* handle, TransferGuard& guard);
 // Header blocks beyond this end the transfer; they come from no real server.
 inline constexpr std::size_t kHeaderCap = 1u << 20;
 
-// Ends the transfer once the headers received, redirects included, pass kHeaderCap;
-// `total` counts them and must outlive the transfer.
-void LimitHeaders(CURL* handle, std::size_t& total);
-
-// Collects the body (up to `bodyCap`) and the raw header block of the final answer,
-// which is limited as LimitHeaders does.
+// Collects the body (up to `bodyCap`) and the raw header block of the final answer;
+// headers beyond kHeaderCap end the transfer.
 struct ResponseCollector {
   TransferResult result;
   std::size_t bodyCap = 0;

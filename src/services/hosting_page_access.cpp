@@ -38,7 +38,7 @@ HostingAddress ParseHostingAddress(const std::string& address) {
 std::string HostingPageAccess(HostingRequest& request, std::string* responseHeaders,
                               const HostingTimeouts& timeouts, const std::atomic<bool>* abort) {
   const HostingAddress target = ParseHostingAddress(request.address);
-  if (target.port < 0 || target.port > 65535) {
+  if (target.port < 0 || target.port > 65535 || !IsPlainHost(target.host)) {
     return {};
   }
   const curl_support::EasyHandle easy = curl_support::NewEasyHandle();

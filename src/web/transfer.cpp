@@ -3,6 +3,8 @@
 #include "web/cookie_store.h"
 #include "web/curl_support.h"
 
+#include <algorithm>
+
 namespace quorvane {
 
 using namespace curl_support;
@@ -24,6 +26,14 @@ std::string EscapeUrlBytes(std::string_view bytes, bool escapeHash) {
   return url;
 }
 
+bool IsPlainHost(std::string_view host) {
+  return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || byte >= 0x80;
+  });
+}
+
 std::string TransferUrl(const ComposedRequest& request) {
   return (request.https ? "https://" : "http://") + request.host + EscapeUrlBytes(request.path, true);
 }
@@ -31,8 +41,8 @@ std::string TransferUrl(const ComposedRequest& request) {
 TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,
                                std::size_t bodyCap) {
   // Port 0 means the scheme's own port, as it always has; other ports out of range
-  // cannot be connected to at all.
-  if (!request.sendsRequest || request.port < 0 || request.port > 65535) {
+  // cannot be connected to at all, and a host libcurl would read otherwise is refused.
+  if (!request.sendsRequest || request.port < 0 || request.port > 65535 || !IsPlainHost(request.host)) {
     return {};
   }
   const EasyHandle easy = NewEasyHandle();

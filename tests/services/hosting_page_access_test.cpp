@@ -126,6 +126,17 @@ TEST(HostingPageAccess, AFormPostRedirectedGoesOnAsBrowsersDo) {
   }
 }
 
+TEST(HostingPageAccess, HostsThatLibcurlWouldReadOtherwiseAreRefused) {
+  RawHttpServer server(Reply(HttpResponse(200, "reached")));
+  const std::string port = std::to_string(server.Port());
+  for (const std::string_view host : {"user@127.0.0.1", "127.0.0.1?q", "127.0.0.1#f"}) {
+    HostingRequest request;
+    request.address = "http://" + std::string(host) + ":" + port + "/x";
+    EXPECT_EQ(HostingPageAccess(request), "") << request.address;
+  }
+  EXPECT_EQ(server.RequestCount(), 0u);
+}
+
 TEST(HostingPageAccess, CallerLinesSuppressOnlyTheirOwnDefault) {
   RawHttpServer server(Reply(HttpResponse(200, "")));
   HostingRequest request;

@@ -220,6 +220,18 @@ TEST_F(WebAccessTest, CookieLinesStayWithTheirOriginOnRedirects) {
   EXPECT_FALSE(moved.HasHeader("Authorization"));
 }
 
+TEST_F(WebAccessTest, HostsThatLibcurlWouldReadOtherwiseAreRefused) {
+  RawHttpServer server(Reply(HttpResponse(200, "reached")));
+  const std::string port = std::to_string(server.Port());
+  // User info would go out as an Authorization header; "?" and "#" would change the path.
+  for (const std::string_view host : {"user@127.0.0.1", "127.0.0.1?q", "127.0.0.1#f"}) {
+    const std::string address = "http://" + std::string(host) + ":" + port + "/x";
+    EXPECT_EQ(WebAccess(address), "") << address;
+  }
+  EXPECT_EQ(server.RequestCount(), 0u);
+  EXPECT_EQ(WebAccess("http://127.0.0.1:" + port + "/x"), "reached");
+}
+
 TEST_F(WebAccessTest, ZeroTimeoutGivesTheMessageEvenForAnInstantAnswer) {
   RawHttpServer server(Reply(HttpResponse(200, "fast")));
   WebAccessOptions options;

@@ -38,7 +38,7 @@ HostingAddress ParseHostingAddress(const std::string& address) {
 std::string HostingPageAccess(HostingRequest& request, std::string* responseHeaders,
                               const HostingTimeouts& timeouts, const std::atomic<bool>* abort) {
   const HostingAddress target = ParseHostingAddress(request.address);
-  if (target.port < 0 || target.port > 65535) {
+  if (target.port < 0 || target.port > 65535 || !IsPlainHost(target.host)) {
     return {};
   }
   const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
@@ -69,25 +69,23 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
   ComposedRequest composed;
   composed.host = target.host;
   composed.path = target.path;
-  const std::string url = TransferUrl(composed);
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_PORT, static_cast<long>(target.port));
+  curl_support::WireRequest wire;
+  wire.url = TransferUrl(composed);
+  wire.port = target.port;
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
   const std::string proxy = request.proxy ? "http://" + *request.proxy : std::string();
   curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
   curl_easy_setopt(handle, CURLOPT_USERAGENT, kHostingUserAgent);
 
-  std::vector<std::string> suppressed = {"Expect"};
+  wire.suppressed = {"Expect"};
   if (post && !sendsBody) {
-    suppressed.emplace_back("Content-Type");
-    suppressed.emplace_back("Content-Length");
+    wire.suppressed.emplace_back("Content-Type");
+    wire.suppressed.emplace_back("Content-Length");
   }
-  const curl_support::HeaderList headers =
-      curl_support::MakeHeaderList(curl_support::HeaderLines(request.headers), suppressed);
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-
-  curl_support::SetMethodAndBody(handle, request.method, request.body, sendsBody);
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  wire.headerLines = curl_support::HeaderLines(request.headers);
+  wire.method = request.method;
+  wire.body = request.body;
+  wire.sendsBody = sendsBody;
   CookieStore::Process().Attach(handle);
 
   // Sending and receiving are bounded by progress: a stretch of the time-out with no
@@ -98,7 +96,7 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
   collector.guard.stallLimit = std::max(timeouts.connect, timeouts.sendAndReceive);
   collector.guard.abort = abort;
   curl_support::CollectResponse(handle, collector);
-  curl_easy_perform(handle);
+  curl_support::PerformRequest(handle, std::move(wire), true, "http", collector);
 
   if (responseHeaders != nullptr) {
     *responseHeaders = collector.result.responseHeaders;

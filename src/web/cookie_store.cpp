@@ -3,9 +3,12 @@
 #include "util/text_pieces.h"
 #include "util/text_search.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <optional>
 
 namespace quorvane {
 namespace {
@@ -18,16 +21,48 @@ void LockShare(CURL*, curl_lock_data data, curl_lock_access, void*) {
 
 void UnlockShare(CURL*, curl_lock_data data, void*) { shareLocks[static_cast<std::size_t>(data)].unlock(); }
 
+// An address rather than a name: its last label is a number, or it is IPv6.
+bool IsAddressHost(std::string_view host) {
+  const std::size_t dot = host.rfind('.');
+  const std::string_view last = dot == std::string_view::npos ? host : host.substr(dot + 1);
+  return host.find(':') != std::string_view::npos ||
+         (!last.empty() && std::all_of(last.begin(), last.end(), [](char c) { return c >= '0' && c <= '9'; }));
+}
+
+// Whether a cookie from `host` may name `domain` (both in lower case): the host itself,
+// or, for a host name, a parent domain of it that is more than a top-level name.
+bool DomainMatches(std::string_view host, std::string_view domain) {
+  if (host == domain) {
+    return true;
+  }
+  return !IsAddressHost(host) && domain.find('.') != std::string_view::npos && host.size() > domain.size() &&
+         host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.';
+}
+
+// Max-Age in seconds: an optional minus sign and digits, nothing else; no value when
+// it cannot be read, so the attribute is ignored.
+std::optional<long long> MaxAgeSeconds(std::string_view text) {
+  const std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
+  if (digits.empty() || digits.size() > 18 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  const long long magnitude = std::atoll(std::string(digits).c_str());
+  return text.starts_with('-') ? -magnitude : magnitude;
+}
+
 // One received cookie as a Netscape cookie-file line for `host`: the value, and the
-// domain, path, expiry and secure attributes that follow it.
-std::string CookieFileLine(std::string_view host, std::string_view name, std::string_view data) {
+// domain, path, expiry and secure attributes that follow it. Nothing for a cookie that
+// names a domain the host does not belong to.
+std::optional<std::string> CookieFileLine(std::string_view host, std::string_view name, std::string_view data) {
   const std::vector<std::string> parts = SplitText(data, ";");
   const std::string value = parts.empty() ? std::string() : parts[0];
   std::string domain(host);
   bool domainWide = false;
   std::string path = "/";
   bool secure = false;
-  long long expires = 0;
+  std::optional<long long> expires;  // none: a session cookie
+  std::optional<long long> maxAge;
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const std::string attribute = TrimText(parts[i]);
     const std::size_t equals = attribute.find('=');
@@ -41,15 +76,28 @@ std::string CookieFileLine(std::string_view host, std::string_view name, std::st
     } else if (key == "secure") {
       secure = true;
     } else if (key == "expires") {
+      // A date that cannot be read leaves the cookie a session cookie.
       const time_t when = curl_getdate(argument.c_str(), nullptr);
-      expires = when > 0 ? static_cast<long long>(when) : 1;
+      if (when != -1) {
+        expires = when > 0 ? static_cast<long long>(when) : 1;
+      }
     } else if (key == "max-age") {
-      const long long seconds = std::atoll(argument.c_str());
-      expires = seconds > 0 ? static_cast<long long>(std::time(nullptr)) + seconds : 1;
+      if (const std::optional<long long> seconds = MaxAgeSeconds(argument)) {
+        maxAge = seconds;
+      }
     }
   }
+  if (domainWide && !DomainMatches(host, domain)) {
+    return std::nullopt;
+  }
+  // An address is matched only by itself.
+  domainWide = domainWide && !IsAddressHost(host);
+  // Max-Age wins over Expires; zero or less removes the cookie.
+  if (maxAge) {
+    expires = *maxAge > 0 ? static_cast<long long>(std::time(nullptr)) + *maxAge : 1;
+  }
   return (domainWide ? "." : "") + domain + (domainWide ? "\tTRUE\t" : "\tFALSE\t") + path +
-         (secure ? "\tTRUE\t" : "\tFALSE\t") + std::to_string(expires) + "\t" + std::string(name) +
+         (secure ? "\tTRUE\t" : "\tFALSE\t") + std::to_string(expires.value_or(0)) + "\t" + std::string(name) +
          "\t" + value;
 }
 
@@ -92,7 +140,7 @@ void CookieStore::Apply(const char* command) {
 
 void CookieStore::StoreFromHeaders(std::string_view host, std::string_view rawHeaders) {
   constexpr std::string_view kSetCookie = "Set-Cookie: ";
-  if (FindText(rawHeaders, kSetCookie, 1, true) == kNotFound) {
+  if (host.empty() || FindText(rawHeaders, kSetCookie, 1, true) == kNotFound) {
     return;
   }
   for (const std::string& line : SplitText(rawHeaders, "\r\n")) {
@@ -103,7 +151,9 @@ void CookieStore::StoreFromHeaders(std::string_view host, std::string_view rawHe
     const std::size_t equals = FindTextOffset(rest, "=");
     const std::string_view name = equals == std::string_view::npos ? std::string_view() : rest.substr(0, equals);
     const std::string_view data = equals == std::string_view::npos ? rest : rest.substr(equals + 1);
-    Apply(CookieFileLine(host, name, data).c_str());
+    if (const std::optional<std::string> cookie = CookieFileLine(host, name, data)) {
+      Apply(cookie->c_str());
+    }
   }
 }
 

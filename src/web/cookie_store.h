@@ -21,7 +21,9 @@ class CookieStore {
   void Attach(CURL* handle);
 
   // Keeps the "Set-Cookie: " lines of a raw header block for "http://" + host, for
-  // transfers that did not use the store.
+  // transfers that did not use the store. A cookie whose Domain the host does not
+  // belong to is dropped, as browsers do; one whose expiry cannot be read lasts the
+  // session.
   void StoreFromHeaders(std::string_view host, std::string_view rawHeaders);
 
   // Every cookie held, one Netscape cookie-file line each.

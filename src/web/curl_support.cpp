@@ -37,10 +37,53 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
   return length;
 }
 
-std::size_t CountHeader(char*, std::size_t size, std::size_t count, void* user) {
-  auto* total = static_cast<std::size_t*>(user);
-  *total += size * count;
-  return *total > kHeaderCap ? 0 : size * count;
+bool NamesHeader(std::string_view line, std::string_view name) {
+  return line.size() > name.size() && line[name.size()] == ':' &&
+         FindText(line.substr(0, name.size()), name, 1, true) == 1;
+}
+
+void RemoveHeaderLines(std::vector<std::string>& lines, std::initializer_list<std::string_view> names) {
+  std::erase_if(lines, [names](const std::string& line) {
+    return std::any_of(names.begin(), names.end(), [&line](std::string_view name) { return NamesHeader(line, name); });
+  });
+}
+
+void RemoveNames(std::vector<std::string>& names, std::initializer_list<std::string_view> removed) {
+  std::erase_if(names, [removed](const std::string& name) {
+    return std::any_of(removed.begin(), removed.end(),
+                       [&name](std::string_view other) { return LowerCaseText(name) == LowerCaseText(other); });
+  });
+}
+
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+// Scheme, host and port of an absolute URL (`port` replacing its own when not 0), as
+// one comparable text; empty when it cannot be read.
+std::string OriginOf(const std::string& address, long port) {
+  const std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, address.c_str(), 0) != CURLUE_OK) {
+    return {};
+  }
+  if (port != 0) {
+    curl_url_set(url.get(), CURLUPART_PORT, std::to_string(port).c_str(), 0);
+  }
+  std::string origin;
+  for (const CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+    char* value = nullptr;
+    if (curl_url_get(url.get(), part, &value, CURLU_DEFAULT_PORT) != CURLUE_OK) {
+      return {};
+    }
+    origin += LowerCaseText(value);
+    origin += '|';
+    curl_free(value);
+  }
+  return origin;
+}
+
+bool IsFollowedRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 int CheckGuard(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
@@ -80,11 +123,6 @@ void Guard(CURL* handle, TransferGuard& guard) {
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
 }
 
-void LimitHeaders(CURL* handle, std::size_t& total) {
-  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, CountHeader);
-  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &total);
-}
-
 void CollectResponse(CURL* handle, ResponseCollector& collector) {
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectBody);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &collector);
@@ -100,13 +138,12 @@ std::vector<std::string> HeaderLines(std::string_view headerText) {
 }
 
 bool HasHeaderLine(const std::vector<std::string>& lines, std::string_view name) {
-  return std::any_of(lines.begin(), lines.end(), [name](const std::string& line) {
-    return line.size() > name.size() && line[name.size()] == ':' &&
-           FindText(std::string_view(line).substr(0, name.size()), name, 1, true) == 1;
-  });
+  return std::any_of(lines.begin(), lines.end(), [name](const std::string& line) { return NamesHeader(line, name); });
 }
 
 void SetMethodAndBody(CURL* handle, const std::string& method, const std::string& body, bool sendsBody) {
+  // A method spelled otherwise from an earlier hop must not stay on the handle.
+  curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
   if (method == "GET") {
     curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
     return;
@@ -133,6 +170,58 @@ HeaderList MakeHeaderList(const std::vector<std::string>& lines, const std::vect
     add(name + ":");
   }
   return HeaderList(list);
+}
+
+CURLcode PerformRequest(CURL* handle, WireRequest request, bool follow, const char* redirectProtocols,
+                        ResponseCollector& collector) {
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+  for (int hop = 0;; ++hop) {
+    const long port = hop == 0 ? request.port : 0L;
+    curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PORT, port);
+    const HeaderList headers = MakeHeaderList(request.headerLines, request.suppressed);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    SetMethodAndBody(handle, request.method, request.body, request.sendsBody);
+    collector.result.body.clear();  // a redirect's own body is not the answer
+
+    const CURLcode result = curl_easy_perform(handle);
+    long status = 0;
+    char* location = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
+    if (result != CURLE_OK || !follow || !IsFollowedRedirect(status) || location == nullptr) {
+      return result;
+    }
+    if (hop == kMaxRedirects) {
+      collector.result.body.clear();
+      return CURLE_TOO_MANY_REDIRECTS;
+    }
+    const std::string next = location;
+    if (OriginOf(next, 0) != OriginOf(request.url, port)) {
+      RemoveHeaderLines(request.headerLines, {"Cookie", "Authorization"});
+    }
+    if (status == 303 || ((status == 301 || status == 302) && LowerCaseText(request.method) == "post")) {
+      request.method = "GET";
+      request.body.clear();
+      request.sendsBody = false;
+      RemoveHeaderLines(request.headerLines, {"Content-Type", "Content-Length"});
+      RemoveNames(request.suppressed, {"Content-Type", "Content-Length"});
+    }
+    request.url = next;
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, redirectProtocols);
+  }
+}
+
+std::string UrlHostOf(const char* address) {
+  const std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  char* host = nullptr;
+  if (address == nullptr || !url || curl_url_set(url.get(), CURLUPART_URL, address, 0) != CURLUE_OK ||
+      curl_url_get(url.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
+    return {};
+  }
+  std::string lower = LowerCaseText(host);
+  curl_free(host);
+  return lower;
 }
 
 }  // namespace quorvane::curl_support

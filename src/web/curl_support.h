@@ -42,12 +42,8 @@ void Guard(CURL* handle, TransferGuard& guard);
 // Header blocks beyond this end the transfer; they come from no real server.
 inline constexpr std::size_t kHeaderCap = 1u << 20;
 
-// Ends the transfer once the headers received, redirects included, pass kHeaderCap;
-// `total` counts them and must outlive the transfer.
-void LimitHeaders(CURL* handle, std::size_t& total);
-
-// Collects the body (up to `bodyCap`) and the raw header block of the final answer,
-// which is limited as LimitHeaders does.
+// Collects the body (up to `bodyCap`) and the raw header block of the final answer;
+// headers beyond kHeaderCap end the transfer.
 struct ResponseCollector {
   TransferResult result;
   std::size_t bodyCap = 0;
@@ -68,5 +64,31 @@ void SetMethodAndBody(CURL* handle, const std::string& method, const std::string
 // The lines in their order, then `suppressed` as "Name:" entries, which keep libcurl
 // from adding headers of its own by those names.
 HeaderList MakeHeaderList(const std::vector<std::string>& lines, const std::vector<std::string>& suppressed);
+
+// A request as it goes on the wire. Following a redirect may change its address,
+// method, body and lines.
+struct WireRequest {
+  std::string url;
+  long port = 0;  // replaces the address's port on the first hop; 0 keeps it
+  std::string method;
+  std::vector<std::string> headerLines;  // sent in this order
+  std::vector<std::string> suppressed;   // names of libcurl's own headers kept out
+  std::string body;
+  bool sendsBody = false;
+};
+
+inline constexpr int kMaxRedirects = 30;
+
+// Sends `request` and, when `follow`, follows its redirects one hop at a time as
+// browsers do: a 303, and a 301 or 302 after a POST, go on as a GET without the body
+// and without its Content-Type and Content-Length lines; 307 and 308 repeat method and
+// body. Cookie and Authorization lines never go to another origin. Redirects may lead
+// only to `redirectProtocols` ("http,https"). The collector ends with the last
+// answer's body and headers; a chain longer than kMaxRedirects ends with no body.
+CURLcode PerformRequest(CURL* handle, WireRequest request, bool follow, const char* redirectProtocols,
+                        ResponseCollector& collector);
+
+// The host named by an absolute URL in lower case, or empty when it names none.
+std::string UrlHostOf(const char* url);
 
 }  // namespace quorvane::curl_support

@@ -45,7 +45,8 @@ bool RunDetached(AbortableWork work, EventPump& pump, Clock::time_point deadline
   }).detach();
 
   pump.Wait(state->done, deadline);
-  // A worker that ends after the deadline counts as late even when it has ended.
+  // A worker that ends after the deadline counts as late even when it has ended; one
+  // not done before it means the pump gave up waiting (the program is quitting).
   if (Clock::now() >= deadline || !state->done.IsSet()) {
     state->abort.store(true);
     return false;

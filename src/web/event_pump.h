@@ -32,7 +32,8 @@ class CompletionSignal {
 class EventPump {
  public:
   virtual ~EventPump() = default;
-  // Returns when `signal` is set or `deadline` has passed, whichever comes first.
+  // Returns when `signal` is set or the clock has reached `deadline`, never sooner; a
+  // window's pump also returns when the application quits.
   virtual void Wait(CompletionSignal& signal, Clock::time_point deadline) = 0;
 };
 

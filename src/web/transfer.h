@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace quorvane {
 
@@ -18,6 +20,11 @@ inline constexpr std::size_t kBodyCap = 64u << 20;
 // set.
 TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,
                                std::size_t bodyCap = kBodyCap);
+
+// Whether libcurl reads `host` as this host and nothing else: letters, digits, "-",
+// "." and "_" (and bytes beyond ASCII). "@", "?", "#" and the like would make it read
+// user info, a query or a fragment out of what was taken for the host.
+bool IsPlainHost(std::string_view host);
 
 // The composed request's address as libcurl takes it: scheme, host and path; bytes
 // a URL cannot carry (controls, spaces, "#", non-ASCII) written as %XX.

@@ -9,6 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using standins::Connection;
+using standins::Handler;
 using standins::HttpResponse;
 using standins::RawHttpServer;
 using standins::RecordedRequest;
@@ -82,6 +83,60 @@ TEST(ProbeFileSize, EndlessHeadersFail) {
     }
   });
   EXPECT_EQ(ProbeFileSize(server.Url("/f")), kProbeFailed);
+}
+
+TEST(ProbeFileSize, TheAnswerMustBeginWithinTheReceiveLimit) {
+  ProbeTimeouts limits;  // resolve, connect and send keep their own, longer limits
+  limits.receive = 400ms;
+  const struct {
+    std::string name;
+    Handler handler;
+    std::int64_t expected;
+  } cases[] = {
+      {"never answers", [](const RecordedRequest&, Connection& connection) { connection.Pause(30s); },
+       kProbeFailed},
+      {"answers late",
+       [](const RecordedRequest&, Connection& connection) {
+         if (connection.Pause(2s)) {
+           connection.Send(HeadAnswer(200, {"Content-Length: 10"}));
+         }
+       },
+       kProbeFailed},
+      {"answers in time",
+       [](const RecordedRequest&, Connection& connection) {
+         connection.Pause(50ms);
+         connection.Send(HeadAnswer(200, {"Content-Length: 10"}));
+       },
+       10},
+      // Each line comes well within the limit, all of them together well beyond it.
+      {"answers line by line",
+       [](const RecordedRequest&, Connection& connection) {
+         connection.Send("HTTP/1.1 200 OK\r\n");
+         for (int i = 0; i < 8 && connection.Pause(100ms); ++i) {
+           connection.Send("X-Line: " + std::to_string(i) + "\r\n");
+         }
+         connection.Send("Content-Length: 10\r\nConnection: close\r\n\r\n");
+       },
+       10},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer server(c.handler);
+    const auto start = Clock::now();
+    EXPECT_EQ(ProbeFileSize(server.Url("/f"), nullptr, limits), c.expected) << c.name;
+    EXPECT_LT(Clock::now() - start, limits.connect) << c.name;  // not the sum of all limits
+  }
+}
+
+TEST(ProbeFileSize, AServerThatNeverAnswersIsGivenUpAfterFiveSeconds) {
+  RawHttpServer server([](const RecordedRequest&, Connection& connection) { connection.Pause(60s); });
+  int dispatched = 0;
+  PollingEventPump pump([&dispatched] { ++dispatched; }, 10ms);
+  const auto start = Clock::now();
+  EXPECT_EQ(ProbeFileSize(server.Url("/f"), &pump), kProbeFailed);
+  const auto elapsed = Clock::now() - start;
+  EXPECT_GE(elapsed, 5s);
+  EXPECT_LT(elapsed, 10s);
+  EXPECT_GE(dispatched, 100);
 }
 
 TEST(ProbeFileSize, StalledServerIsGivenUpWhileEventsKeepFlowing) {

@@ -92,6 +92,51 @@ TEST(HostingPageAccess, MethodsAndBodies) {
   }
 }
 
+TEST(HostingPageAccess, AFormPostRedirectedGoesOnAsBrowsersDo) {
+  const struct {
+    int status;
+    std::string method, secondMethod;
+    bool secondHasBody;
+  } cases[] = {
+      {302, "POST", "GET", false}, {303, "POST", "GET", false}, {301, "post", "GET", false},
+      {307, "POST", "POST", true}, {308, "post", "post", true},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer server([&c](const RecordedRequest& request, Connection& connection) {
+      connection.Send(request.Target() == "/form" ? HttpResponse(c.status, "", {"Location: /list"})
+                                                  : HttpResponse(200, "file list"));
+    });
+    HostingRequest request;
+    request.address = server.Url("/form");
+    request.method = c.method;
+    request.body = "Yz0=dq&Yz1=7";
+    std::string headers;
+    HostingTimeouts shortened;  // a second request that waits for a body never comes would stall
+    shortened.connect = 2s;
+    shortened.sendAndReceive = 2s;
+    EXPECT_EQ(HostingPageAccess(request, &headers, shortened), "file list") << c.status;
+    EXPECT_TRUE(headers.starts_with("HTTP/1.1 200")) << c.status;
+
+    const RecordedRequest second = server.Requests().at(1);
+    EXPECT_EQ(second.requestLine, c.secondMethod + " /list HTTP/1.1") << c.status;
+    EXPECT_EQ(second.HasHeader("Content-Type"), c.secondHasBody) << c.status;
+    EXPECT_EQ(second.HasHeader("Content-Length"), c.secondHasBody) << c.status;
+    EXPECT_EQ(second.body, c.secondHasBody ? request.body : "") << c.status;
+    EXPECT_EQ(second.Header("Referer"), server.Url("/form")) << c.status;
+  }
+}
+
+TEST(HostingPageAccess, HostsThatLibcurlWouldReadOtherwiseAreRefused) {
+  RawHttpServer server(Reply(HttpResponse(200, "reached")));
+  const std::string port = std::to_string(server.Port());
+  for (const std::string_view host : {"user@127.0.0.1", "127.0.0.1?q", "127.0.0.1#f"}) {
+    HostingRequest request;
+    request.address = "http://" + std::string(host) + ":" + port + "/x";
+    EXPECT_EQ(HostingPageAccess(request), "") << request.address;
+  }
+  EXPECT_EQ(server.RequestCount(), 0u);
+}
+
 TEST(HostingPageAccess, CallerLinesSuppressOnlyTheirOwnDefault) {
   RawHttpServer server(Reply(HttpResponse(200, "")));
   HostingRequest request;

@@ -156,6 +156,82 @@ TEST_F(WebAccessTest, RedirectsAreFollowedAndLoopsEnd) {
   EXPECT_EQ(FetchText(server.Url("/loop")), "");
 }
 
+// The first request's lines without those that describe its body.
+std::vector<std::string> WithoutBodyLines(std::vector<std::string> lines) {
+  std::erase_if(lines, [](const std::string& line) {
+    return line.starts_with("Content-Type:") || line.starts_with("Content-Length:");
+  });
+  return lines;
+}
+
+TEST_F(WebAccessTest, RedirectsChangeTheMethodAsBrowsersDo) {
+  const struct {
+    int status;
+    int method;  // 1: a POST of a form body
+    std::string secondMethod;
+  } cases[] = {
+      {301, 1, "GET"}, {302, 1, "GET"}, {303, 1, "GET"}, {307, 1, "POST"}, {308, 1, "POST"},
+      {301, 0, "GET"}, {303, 0, "GET"}, {307, 0, "GET"},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer server([&c](const RecordedRequest& request, Connection& connection) {
+      connection.Send(request.Target() == "/form" ? HttpResponse(c.status, "moved", {"Location: /next"})
+                                                  : HttpResponse(200, "arrived"));
+    });
+    WebAccessOptions options;
+    options.method = c.method;
+    options.headers = "X-Kept: 1\r\n";
+    options.body = "Yz0=dq&Yz1=7";
+    options.timeout = 5s;  // a second request that waits for a body never comes would hang
+    EXPECT_EQ(WebAccess(server.Url("/form"), options), "arrived") << c.status;
+
+    const std::vector<RecordedRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u) << c.status;
+    const RecordedRequest& first = requests[0];
+    const RecordedRequest& second = requests[1];
+    EXPECT_EQ(second.requestLine, c.secondMethod + " /next HTTP/1.1") << c.status;
+    if (c.secondMethod == first.Method()) {
+      EXPECT_EQ(second.headerLines, first.headerLines) << c.status;
+      EXPECT_EQ(second.body, first.body) << c.status;
+    } else {
+      EXPECT_EQ(second.headerLines, WithoutBodyLines(first.headerLines)) << c.status;
+      EXPECT_EQ(second.body, "") << c.status;
+    }
+  }
+}
+
+TEST_F(WebAccessTest, CookieLinesStayWithTheirOriginOnRedirects) {
+  RawHttpServer other(Reply(HttpResponse(200, "elsewhere")));
+  RawHttpServer server([&other](const RecordedRequest&, Connection& connection) {
+    // Another origin: a different port, and a different name for the same loopback.
+    connection.Send(HttpResponse(307, "", {"Location: http://localhost:" + std::to_string(other.Port()) + "/x"}));
+  });
+  WebAccessOptions options;
+  options.method = 1;
+  options.body = "a=1";
+  options.cookies = "own=1";
+  options.headers = "Authorization: Basic dTpw\r\n";
+  EXPECT_EQ(WebAccess(server.Url("/form"), options), "elsewhere");
+  EXPECT_EQ(server.Requests().at(0).Header("Cookie"), "own=1");
+  const RecordedRequest moved = other.Requests().at(0);
+  EXPECT_EQ(moved.Method(), "POST");
+  EXPECT_EQ(moved.body, "a=1");
+  EXPECT_FALSE(moved.HasHeader("Cookie"));
+  EXPECT_FALSE(moved.HasHeader("Authorization"));
+}
+
+TEST_F(WebAccessTest, HostsThatLibcurlWouldReadOtherwiseAreRefused) {
+  RawHttpServer server(Reply(HttpResponse(200, "reached")));
+  const std::string port = std::to_string(server.Port());
+  // User info would go out as an Authorization header; "?" and "#" would change the path.
+  for (const std::string_view host : {"user@127.0.0.1", "127.0.0.1?q", "127.0.0.1#f"}) {
+    const std::string address = "http://" + std::string(host) + ":" + port + "/x";
+    EXPECT_EQ(WebAccess(address), "") << address;
+  }
+  EXPECT_EQ(server.RequestCount(), 0u);
+  EXPECT_EQ(WebAccess("http://127.0.0.1:" + port + "/x"), "reached");
+}
+
 TEST_F(WebAccessTest, ZeroTimeoutGivesTheMessageEvenForAnInstantAnswer) {
   RawHttpServer server(Reply(HttpResponse(200, "fast")));
   WebAccessOptions options;

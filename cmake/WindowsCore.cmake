@@ -43,3 +43,22 @@ quorvane_windows_test(resolve_number_tests
 quorvane_windows_test(code_page_tests
   tests/web/code_page_converter_test.cpp
   tests/platform/windows/chinese_script_win_test.cpp)
+
+# The stand-ins over Winsock, so each test program is whole on its own. Debian's
+# cpp-httplib package holds only declarations; its source package has the whole header.
+set(QUORVANE_HTTPLIB_SOURCE /usr/local/src/cpp-httplib CACHE PATH "cpp-httplib's source (scripts/install-deps.sh windows)")
+if(NOT EXISTS ${QUORVANE_HTTPLIB_SOURCE}/httplib.h)
+  message(FATAL_ERROR "No httplib.h in ${QUORVANE_HTTPLIB_SOURCE}: run scripts/install-deps.sh linux windows")
+endif()
+add_library(quorvane_standins STATIC
+  standins/raw_http_server.cpp
+  standins/httplib_runner.cpp
+  standins/download_standin.cpp
+  standins/resolver_standin.cpp)
+target_include_directories(quorvane_standins PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(quorvane_standins SYSTEM PRIVATE ${QUORVANE_HTTPLIB_SOURCE})
+target_link_libraries(quorvane_standins PUBLIC quorvane_core ws2_32 PRIVATE quorvane_warnings)
+
+quorvane_windows_test(standin_tests
+  tests/standins/standins_test.cpp)
+target_link_libraries(standin_tests PRIVATE quorvane_standins)

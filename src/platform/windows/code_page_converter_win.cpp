@@ -14,7 +14,8 @@ namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
 
-UINT WindowsCodePage(unsigned codePage) { return codePage == kSystem ? CP_ACP : codePage; }
+// The system code page by its number, so that a UTF-8 one is split as UTF-8.
+UINT WindowsCodePage(unsigned codePage) { return codePage == kSystem ? GetACP() : codePage; }
 
 // How a code page's bytes group into characters: UTF-8 by its sequences, a double-byte
 // code page by its lead bytes, any other one byte by byte.

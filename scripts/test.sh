@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite as released, the
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer and under
-# ThreadSanitizer, a short run of each fuzz target on its saved inputs, and one quick
-# pass of the benchmarks.
+# ThreadSanitizer, the Windows build's suite under Wine, a short run of each fuzz
+# target on its saved inputs, and one quick pass of the benchmarks.
+# QUORVANE_WINDOWS=0 leaves out the Windows toolchain and suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 fuzz_seconds=${QUORVANE_FUZZ_SECONDS:-30}
+windows=${QUORVANE_WINDOWS:-1}
 jobs=$(nproc)
 
 step() { printf '\n==== %s\n' "$*"; }
 
+# GoogleTest's reasons for the tests it skipped, from CTest's log of the last run.
+skip_reasons() {
+  awk '/: Skipped$/ { getline reason; getline name; sub(/ \(.*/, "", name); sub(/.*\] /, "", name);
+                      print "skipped " name ": " reason }' "$1/Testing/Temporary/LastTest.log"
+}
+
 step "Installing missing packages"
-scripts/install-deps.sh
+if [ "$windows" = 1 ]; then
+  scripts/install-deps.sh linux windows
+else
+  scripts/install-deps.sh linux
+fi
 
 step "Release build and test suite"
 scripts/build.sh release
@@ -26,6 +38,13 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 step "ThreadSanitizer"
 scripts/build.sh tsan
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+
+if [ "$windows" = 1 ]; then
+  step "Windows build, its suite under Wine"
+  scripts/build.sh windows
+  scripts/wine-env.sh --server build-windows ctest --test-dir build-windows --output-on-failure -j "$jobs"
+  skip_reasons build-windows
+fi
 
 step "Fuzz targets, ${fuzz_seconds} s each"
 scripts/build.sh fuzz

@@ -1,11 +1,5 @@
 #include "standins/raw_http_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
@@ -33,18 +27,18 @@ std::string Trim(std::string_view text) {
 
 // Reads until `done` says the buffer holds enough, the peer closes, or the server stops.
 template <typename Done>
-bool ReadUntil(int socket, std::string& buffer, const std::atomic<bool>& stopping, Done done) {
+bool ReadUntil(sockets::Socket socket, std::string& buffer, const std::atomic<bool>& stopping, Done done) {
   char chunk[65536];
   while (!done(buffer)) {
-    pollfd descriptor{socket, POLLIN, 0};
-    const int ready = poll(&descriptor, 1, 10);
+    sockets::PollEntry descriptor{socket, POLLIN, 0};
+    const int ready = sockets::Poll(&descriptor, 1, 10);
     if (stopping.load()) {
       return false;
     }
     if (ready <= 0) {
       continue;
     }
-    const ssize_t received = recv(socket, chunk, sizeof chunk, 0);
+    const long received = sockets::Receive(socket, chunk, sizeof chunk, 0);
     if (received <= 0) {
       return false;
     }
@@ -87,11 +81,11 @@ bool Connection::Send(std::string_view bytes) {
     if (stopping_.load()) {
       return false;
     }
-    pollfd descriptor{socket_, POLLOUT, 0};
-    if (poll(&descriptor, 1, 50) <= 0) {
+    sockets::PollEntry descriptor{socket_, POLLOUT, 0};
+    if (sockets::Poll(&descriptor, 1, 50) <= 0) {
       continue;
     }
-    const ssize_t sent = send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const long sent = sockets::Send(socket_, bytes.data(), bytes.size(), sockets::kNoSignal);
     if (sent <= 0) {
       return false;
     }
@@ -107,11 +101,12 @@ bool Connection::Pause(std::chrono::milliseconds duration) {
       return false;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    pollfd descriptor{socket_, POLLIN, 0};
-    if (poll(&descriptor, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 10))) > 0) {
+    sockets::PollEntry descriptor{socket_, POLLIN, 0};
+    if (sockets::Poll(&descriptor, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 10))) > 0) {
       // Readable with nothing to read: the client has hung up.
       char byte = 0;
-      if (recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0 || (descriptor.revents & (POLLHUP | POLLERR)) != 0) {
+      if (sockets::Receive(socket_, &byte, 1, MSG_PEEK | sockets::kDontWait) == 0 ||
+          (descriptor.revents & (POLLHUP | POLLERR)) != 0) {
         return false;
       }
       std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
@@ -121,9 +116,10 @@ bool Connection::Pause(std::chrono::milliseconds duration) {
 }
 
 RawHttpServer::RawHttpServer(Handler handler) : handler_(std::move(handler)) {
+  sockets::Start();
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   const int yes = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -140,11 +136,11 @@ RawHttpServer::RawHttpServer(Handler handler) : handler_(std::move(handler)) {
 RawHttpServer::~RawHttpServer() {
   stopping_.store(true);
   acceptor_.join();
-  close(listener_);
+  sockets::Close(listener_);
   {
     std::lock_guard lock(mutex_);
-    for (const int client : clientSockets_) {
-      shutdown(client, SHUT_RDWR);
+    for (const sockets::Socket client : clientSockets_) {
+      shutdown(client, sockets::kShutBoth);
     }
   }
   for (std::thread& worker : workers_) {
@@ -173,12 +169,12 @@ bool RawHttpServer::WaitForRequests(std::size_t count, std::chrono::milliseconds
 
 void RawHttpServer::AcceptLoop() {
   while (!stopping_.load()) {
-    pollfd descriptor{listener_, POLLIN, 0};
-    if (poll(&descriptor, 1, 50) <= 0) {
+    sockets::PollEntry descriptor{listener_, POLLIN, 0};
+    if (sockets::Poll(&descriptor, 1, 50) <= 0) {
       continue;
     }
-    const int client = accept(listener_, nullptr, nullptr);
-    if (client < 0) {
+    const sockets::Socket client = accept(listener_, nullptr, nullptr);
+    if (client == sockets::kInvalid) {
       continue;
     }
     std::lock_guard lock(mutex_);
@@ -188,7 +184,7 @@ void RawHttpServer::AcceptLoop() {
   }
 }
 
-void RawHttpServer::Serve(int socket) {
+void RawHttpServer::Serve(sockets::Socket socket) {
   std::string buffer;
   const bool headComplete = ReadUntil(socket, buffer, stopping_, [](const std::string& received) {
     return received.find("\r\n\r\n") != std::string::npos || received.size() > kHeadLimit;
@@ -230,8 +226,8 @@ void RawHttpServer::Serve(int socket) {
     std::lock_guard lock(mutex_);
     clientSockets_.erase(std::remove(clientSockets_.begin(), clientSockets_.end(), socket), clientSockets_.end());
   }
-  shutdown(socket, SHUT_RDWR);
-  close(socket);
+  shutdown(socket, sockets::kShutBoth);
+  sockets::Close(socket);
   --openConnections_;
 }
 

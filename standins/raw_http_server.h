@@ -1,5 +1,7 @@
 #pragma once
 
+#include "standins/socket_shim.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -32,7 +34,7 @@ struct RecordedRequest {
 // The handler's side of one connection.
 class Connection {
  public:
-  Connection(int socket, const std::atomic<bool>& stopping) : socket_(socket), stopping_(stopping) {}
+  Connection(sockets::Socket socket, const std::atomic<bool>& stopping) : socket_(socket), stopping_(stopping) {}
   // False once the client has gone or the server is stopping.
   bool Send(std::string_view bytes);
   // Sleeps, but wakes early when the server stops or the client hangs up; false then.
@@ -40,7 +42,7 @@ class Connection {
   bool Stopping() const { return stopping_.load(); }
 
  private:
-  int socket_;
+  sockets::Socket socket_;
   const std::atomic<bool>& stopping_;
 };
 
@@ -70,17 +72,17 @@ class RawHttpServer {
 
  private:
   void AcceptLoop();
-  void Serve(int socket);
+  void Serve(sockets::Socket socket);
 
   Handler handler_;
-  int listener_ = -1;
+  sockets::Socket listener_ = sockets::kInvalid;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<int> openConnections_{0};
   mutable std::mutex mutex_;
   mutable std::condition_variable arrived_;
   std::vector<RecordedRequest> requests_;
-  std::vector<int> clientSockets_;
+  std::vector<sockets::Socket> clientSockets_;
   std::vector<std::thread> workers_;
   std::thread acceptor_;
 };

@@ -2,12 +2,12 @@
 
 #include "resolve/full_width.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <locale.h>
+#include <system_error>
 
 namespace quorvane {
 namespace {
@@ -75,11 +75,48 @@ std::size_t DecimalNumberEnd(std::string_view text, std::size_t i) {
   return i;
 }
 
-// strtod follows the process locale, which the window toolkit sets from the
-// environment; numbers here are always written with a point.
-locale_t CLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return locale;
+// Decimal exponent of a number's first significant digit (1 for 1..9, 0 for 0.1..0.9),
+// with the written exponent added, saturated far beyond any double's range.
+std::int64_t DecimalOrder(std::string_view number) {
+  std::size_t i = number.find_first_not_of("+-");
+  std::int64_t order = 0;
+  bool point = false;
+  bool significant = false;
+  for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+    if (number[i] == '.') {
+      point = true;
+    } else if (number[i] != '0') {
+      significant = true;
+    }
+    if (IsDigit(number[i]) && !point && significant) {
+      ++order;
+    } else if (number[i] == '0' && point && !significant) {
+      --order;
+    }
+  }
+  if (i < number.size()) {
+    std::int64_t exponent = 0;
+    const bool negative = i + 1 < number.size() && number[i + 1] == '-';
+    for (i = number.find_first_of("0123456789", i); i < number.size(); ++i) {
+      exponent = std::min<std::int64_t>(exponent * 10 + (number[i] - '0'), 1'000'000'000);
+    }
+    order += negative ? -exponent : exponent;
+  }
+  return order;
+}
+
+// A decimal number as strtod reads it in the C locale, whatever the process locale is
+// (the window toolkit sets it from the environment). `number` is a whole decimal number.
+double ParseDecimal(std::string_view number) {
+  const std::string_view digits = number.front() == '+' ? number.substr(1) : number;
+  double value = 0.0;
+  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // from_chars leaves such a value alone; strtod gives infinity or zero.
+    value = DecimalOrder(digits) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    return digits.front() == '-' ? -value : value;
+  }
+  return value;
 }
 
 }  // namespace
@@ -99,8 +136,7 @@ float TextToSingle(std::string_view raw) {
   if (end == start) {
     return 0.0F;
   }
-  const std::string number = text.substr(start, end - start);
-  const double parsed = strtod_l(number.c_str(), nullptr, CLocale());
+  const double parsed = ParseDecimal(std::string_view(text).substr(start, end - start));
   // Narrowing a double beyond the float range is undefined; IEEE narrowing gives infinity.
   if (std::fabs(parsed) > static_cast<double>(std::numeric_limits<float>::max())) {
     return std::copysign(std::numeric_limits<float>::infinity(), static_cast<float>(std::signbit(parsed) ? -1 : 1));
@@ -117,7 +153,7 @@ std::optional<double> TextToNumber(std::string_view raw) {
   if (DecimalNumberEnd(text, 0) != text.size()) {
     return std::nullopt;
   }
-  return strtod_l(std::string(text).c_str(), nullptr, CLocale());
+  return ParseDecimal(text);
 }
 
 std::string NumberToText(double value) {

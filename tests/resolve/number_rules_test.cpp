@@ -57,6 +57,19 @@ TEST(NumberRules, TextToNumberTakesOnlyWholeNumbers) {
   EXPECT_EQ(TextToNumber("."), std::nullopt);
 }
 
+TEST(NumberRules, NumbersBeyondADoubleBecomeInfinityOrZero) {
+  const std::string tinyFraction = "0." + std::string(400, '0') + "1e5";
+  const std::pair<std::string, double> cases[] = {
+      {"1e999", HUGE_VAL},     {"-1e999", -HUGE_VAL},   {"1000e306", HUGE_VAL},   {"+1e309", HUGE_VAL},
+      {"100e306", 1e308},      {"0.0001e312", 1e308},   {"1e-999", 0.0},          {tinyFraction, 0.0},
+      {"1e-310", 1e-310},      {"1e99999999999999999999", HUGE_VAL},                {"1e-99999999999999999999", 0.0},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(TextToNumber(text), expected) << text;
+  }
+  EXPECT_TRUE(std::signbit(*TextToNumber("-1e-999")));
+}
+
 TEST(NumberRules, NumberToTextWritesThirteenSignificantDigits) {
   const std::pair<double, std::string> cases[] = {
       {0.0, "0"},

@@ -36,13 +36,19 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
 
 }  // namespace
 
-std::string Aria2Call(int port, const std::string& request) {
+std::string Aria2Call(const Aria2Settings& settings, std::string_view method, std::string_view params) {
+  std::string list = settings.secret.empty() ? std::string() : JsonString("token:" + settings.secret);
+  if (!params.empty()) {
+    list += (list.empty() ? "" : ",") + std::string(params);
+  }
+  const std::string request =
+      R"({"jsonrpc":"2.0","id":"quorvane","method":)" + JsonString(method) + R"(,"params":[)" + list + "]}";
   const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
   if (!easy) {
     return {};
   }
   CURL* handle = easy.get();
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/jsonrpc";
+  const std::string url = "http://" + settings.host + ":" + std::to_string(settings.port) + "/jsonrpc";
   std::string answer;
   const curl_support::HeaderList headers = curl_support::MakeHeaderList({"Content-Type: application/json"}, {"Expect"});
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
@@ -61,12 +67,14 @@ std::string Aria2Call(int port, const std::string& request) {
   return status == 200 ? answer : std::string();
 }
 
-std::unique_ptr<DownloadAgent> Aria2Agent::Connect(int port) {
-  const std::string answer = Aria2Call(port, R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.getVersion"})");
-  if (answer.find("\"version\"") == std::string::npos) {
+std::unique_ptr<DownloadAgent> Aria2Agent::Connect(const Aria2Settings& settings) {
+  // A daemon with another secret answers with an error, never with a result.
+  const std::string answer = Aria2Call(settings, "aria2.getVersion");
+  if (answer.find("\"result\"") == std::string::npos || answer.find("\"version\"") == std::string::npos ||
+      answer.find("\"error\"") != std::string::npos) {
     return nullptr;
   }
-  return std::unique_ptr<DownloadAgent>(new Aria2Agent(port));
+  return std::unique_ptr<DownloadAgent>(new Aria2Agent(settings));
 }
 
 void Aria2Agent::AddTask(std::string_view address, std::string_view fileName, std::string_view) {
@@ -76,13 +84,12 @@ void Aria2Agent::AddTask(std::string_view address, std::string_view fileName, st
     options += ",\"out\":" + JsonString(CleanFileName(codepage::Transcode(fileName, codepage::kGbk, codepage::kUtf8)));
   }
   options += "}";
-  pending_.push_back(R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.addUri","params":[[)" +
-                     JsonString(codepage::Transcode(address, codepage::kGbk, codepage::kUtf8)) + "]," + options + "]}");
+  pending_.push_back("[" + JsonString(codepage::Transcode(address, codepage::kGbk, codepage::kUtf8)) + "]," + options);
 }
 
 void Aria2Agent::CommitTasks2(int) {
-  for (const std::string& call : pending_) {
-    Aria2Call(port_, call);
+  for (const std::string& params : pending_) {
+    Aria2Call(settings_, "aria2.addUri", params);
   }
   pending_.clear();
 }

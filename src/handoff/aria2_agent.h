@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoff/aria2_settings.h"
 #include "handoff/handoff_seams.h"
 
 #include <memory>
@@ -8,27 +9,29 @@
 
 namespace quorvane {
 
-inline constexpr int kAria2DefaultPort = 6800;
-
-// The download manager on Linux: a local aria2 daemon reached over its JSON-RPC
-// interface on 127.0.0.1. Tasks are added with aria2.addUri, the file name as its
-// "out" option and the size probe's User-Agent, which net-disk servers expect.
+// The download manager on Linux: the user's aria2 daemon reached over its JSON-RPC
+// interface, every call carrying the daemon's secret. Tasks are added with aria2.addUri,
+// the file name as its "out" option and the size probe's User-Agent, which net-disk
+// servers expect.
 class Aria2Agent final : public DownloadAgent {
  public:
-  // An agent when aria2 answers on `port`, else none.
-  static std::unique_ptr<DownloadAgent> Connect(int port = kAria2DefaultPort);
+  // An agent when aria2 answers there and accepts the secret, else none: the address
+  // goes to no program that cannot show it is the user's daemon.
+  static std::unique_ptr<DownloadAgent> Connect(const Aria2Settings& settings);
 
   void AddTask(std::string_view address, std::string_view fileName, std::string_view comment) override;
   void CommitTasks2(int value) override;
 
  private:
-  explicit Aria2Agent(int port) : port_(port) {}
+  explicit Aria2Agent(Aria2Settings settings) : settings_(std::move(settings)) {}
 
-  int port_;
-  std::vector<std::string> pending_;  // addUri calls, JSON, waiting for the commit
+  Aria2Settings settings_;
+  std::vector<std::string> pending_;  // addUri parameters, JSON, waiting for the commit
 };
 
-// One JSON-RPC call to aria2 on 127.0.0.1:`port`; the answer's body, empty on failure.
-std::string Aria2Call(int port, const std::string& request);
+// One JSON-RPC call to the daemon of `settings`; `method` with the secret as its first
+// parameter ("token:<secret>", left out when there is none), then `params`, the rest of
+// the parameter list as JSON. The answer's body, empty on failure.
+std::string Aria2Call(const Aria2Settings& settings, std::string_view method, std::string_view params = {});
 
 }  // namespace quorvane

@@ -35,7 +35,7 @@ class HandoffGuiTest : public ::testing::Test {
     ApplicationOptions options;
     options.shell = &shell_;
     options.downloadFolder = folder_;
-    options.aria2Port = standins::FreeLoopbackPort();
+    options.aria2.emplace().port = standins::FreeLoopbackPort();
     options.browserReset = 400ms;
     application_ = std::make_unique<Application>(endpoints, options);
     Window().ShowCentred();

@@ -25,10 +25,13 @@ Application::Application(Endpoints endpoints, ApplicationOptions options) : endp
   Shell& shell = options.shell != nullptr ? *options.shell : desktop_;
   browser_ = std::make_unique<DownloadBrowserBox>(
       options.downloadFolder.empty() ? DownloadBrowserBox::UserDownloadFolder() : options.downloadFolder, shell);
-  const int aria2Port = options.aria2Port;
-  handoff_ = std::make_unique<HandoffCommands>(
-      *window_, globals_, clipboard_, shell, [aria2Port] { return Aria2Agent::Connect(aria2Port); }, *browser_,
-      options.browserReset);
+  // Read at each hand-off, so the program reads no file while it starts and a changed
+  // daemon setting counts from the next click on.
+  auto agents = [aria2 = options.aria2] {
+    return Aria2Agent::Connect(aria2 ? *aria2 : ReadAria2Settings(UserConfigFolder()));
+  };
+  handoff_ = std::make_unique<HandoffCommands>(*window_, globals_, clipboard_, shell, agents, *browser_,
+                                               options.browserReset);
   window_->onClick = [this](Control control) { OnClick(control); };
   window_->onKeyDown = [this](Control control, int keyCode) { OnKeyDown(control, keyCode); };
   window_->onTick = [this](Timer timer) { OnTick(timer); };

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quorvane {
 
@@ -22,7 +23,7 @@ struct ApplicationOptions {
   RetryPauses retryPauses;                        // the online services' retries
   Shell* shell = nullptr;                         // the desktop's default browser when null
   std::filesystem::path downloadFolder;           // the user's download folder when empty
-  int aria2Port = kAria2DefaultPort;              // where the download manager is looked for
+  std::optional<Aria2Settings> aria2;             // the user's settings, read at each hand-off, when unset
   std::chrono::milliseconds browserReset{5000};   // 时钟3's period after an HTTP download
 };
 

@@ -13,6 +13,8 @@ packages=(
   curl aria2 tinyproxy time bc
   # the window under a virtual display, its Chinese captions, and screenshots
   xvfb xauth fonts-noto-cjk imagemagick
+  # the Debian package and its checks
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite as released, the
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer and under
-# ThreadSanitizer, a short run of each fuzz target on its saved inputs, and one quick
-# pass of the benchmarks.
+# ThreadSanitizer, a short run of each fuzz target on its saved inputs, one quick
+# pass of the benchmarks, and the Debian package: built, checked with lintian and the
+# validators, unpacked and started from its menu entry.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,5 +50,9 @@ done
 step "Benchmarks, one quick pass"
 build/bench/text_bench --benchmark_min_time=0.01 >/dev/null
 build/bench/http_bench --benchmark_filter='/0/|Probe' >/dev/null
+
+step "Install rules, menu entry, metainfo and the Debian package"
+deb=$(scripts/package-deb.sh)
+scripts/check-package.sh "$deb"
 
 step "All tests passed"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Start-up to the window shown, and peak memory: quorvane --exit-when-shown beside the
-# smallest Qt Widgets program that shows a window, on Qt's offscreen platform and
-# under Xvfb. The two are started in turn, 20 times each; the figures are the mean
-# wall-clock time, the mean processor time (user + system, less disturbed by other
-# load on the machine) and the highest peak resident memory, then quorvane's ratios.
+# smallest Qt Widgets program that shows a window, and beside that window with one
+# Chinese label (what drawing Chinese text costs by itself: the CJK font), on Qt's
+# offscreen platform and under Xvfb. They are started in turn, 20 times each; the
+# figures are the mean wall-clock time, the mean processor time (user + system, less
+# disturbed by other load on the machine) and the highest peak resident memory, then
+# quorvane's ratios to the minimal window.
 # Usage: bench/startup.sh [build dir]   (run from the project root; needs Xvfb or a display)
 set -euo pipefail
 build=${1:-build}
-[ "$build" = --inside-display ] && build=${2:-build}
 runs=${QUORVANE_STARTUP_RUNS:-20}
 
 # measure <name> <command...>: one start; adds to the totals of <name>.
@@ -32,12 +33,13 @@ run() {
   wall=() cpu=() peak=()
   for _ in $(seq "$runs"); do
     measure minimal "$build/bench/minimal_qt_window"
+    measure label "$build/bench/minimal_qt_window" --chinese-label
     measure quorvane "$build/src/app/quorvane" --exit-when-shown
   done
   echo "-- $platform"
-  for name in minimal quorvane; do
-    printf '%-18s %8.1f ms per start %8.1f ms processor %8d KiB peak resident\n' \
-      "$([ $name = minimal ] && echo 'minimal Qt window' || echo quorvane)" \
+  local -A title=([minimal]="minimal Qt window" [label]="  + Chinese label" [quorvane]=quorvane)
+  for name in minimal label quorvane; do
+    printf '%-18s %8.1f ms per start %8.1f ms processor %8d KiB peak resident\n' "${title[$name]}" \
       "$(echo "${wall[$name]} / $runs / 1000000" | bc -l)" "$(echo "${cpu[$name]} / $runs" | bc -l)" "${peak[$name]}"
   done
   printf '%-18s %8.2fx          %8.2fx           %8.2fx\n' "quorvane / minimal" \

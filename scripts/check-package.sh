@@ -2,7 +2,8 @@
 # Checks a Debian package made by scripts/package-deb.sh: lintian finds no errors (its
 # warnings and notes are shown), the menu entry and the metainfo pass their validators,
 # the icons are there at their sizes, every dependency is met on this system, and the
-# package, unpacked into a scratch root, starts from its menu entry under Xvfb.
+# package, unpacked into a scratch root, starts from its menu entry under Xvfb, and its
+# demo resolves and downloads through the window.
 # Usage: scripts/check-package.sh build-deb/quorvane_<version>_amd64.deb
 set -euo pipefail
 deb=$(realpath "$1")
@@ -32,7 +33,9 @@ done
 
 echo "-- dependencies: $(dpkg-deb -f "$deb" Depends)"
 # Simulated: everything the package depends on is installed, so apt would add nothing else.
-others=$(apt-get install --simulate --no-install-recommends "$deb" 2>/dev/null | grep '^Inst ' | grep -v '^Inst quorvane ' || true)
+simulated=$(apt-get install --simulate --no-install-recommends "$deb" 2>&1) && grep -q '^Inst quorvane ' <<<"$simulated" ||
+  { echo "$simulated" >&2; exit 1; }
+others=$(grep '^Inst ' <<<"$simulated" | grep -v '^Inst quorvane ' || true)
 if [ -n "$others" ]; then
   echo "dependencies not installed here:" >&2
   echo "$others" >&2
@@ -44,3 +47,10 @@ command=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$id.desktop")
 [ "$(PATH="$root/usr/bin:$PATH" command -v "${command%% *}")" = "$root/usr/bin/quorvane" ]
 PATH="$root/usr/bin:$PATH" timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" sh -c "$command --exit-when-shown"
 echo "started and shown: $root/usr/bin/quorvane"
+
+echo "-- the installed demo resolves and downloads through the window (libcurl opened then)"
+home=$(mktemp -d)
+trap 'rm -rf "$root" "$home"' EXIT
+shown=$(HOME=$home timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$root/usr/bin/quorvane-demo" --resolve-and-exit 2>/dev/null)
+echo "$shown"
+grep -q '^size: *11.77 MB$' <<<"$shown" && grep -q '^download: *finished ' <<<"$shown"

@@ -28,6 +28,12 @@ using AnyFunction = void (*)();
 
 }  // namespace
 
+// libcurl declares its variadic functions with an enum before the "...", and defines them
+// with va_start on that enum as done here; an int-sized enum is passed as it is.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
+
 extern "C" {
 
 CURLcode curl_global_init(long flags) {

@@ -53,4 +53,5 @@ home=$(mktemp -d)
 trap 'rm -rf "$root" "$home"' EXIT
 shown=$(HOME=$home timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$root/usr/bin/quorvane-demo" --resolve-and-exit 2>/dev/null)
 echo "$shown"
-grep -q '^size: *11.77 MB$' <<<"$shown" && grep -q '^download: *finished ' <<<"$shown"
+grep -q '^size: *11.77 MB$' <<<"$shown" && grep -q '^download: *finished ' <<<"$shown" ||
+  { echo "the installed demo did not resolve and download" >&2; exit 1; }

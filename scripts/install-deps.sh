@@ -18,6 +18,8 @@ linux_packages=(
   curl aria2 tinyproxy time bc
   # the window under a virtual display, its Chinese captions, and screenshots
   xvfb xauth fonts-noto-cjk imagemagick
+  # the Debian package and its checks
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 
 # MinGW-w64 with POSIX threads, GoogleTest's sources to build for the target, Wine to run

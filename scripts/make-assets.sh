@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the window's two picture strips (rows of labelled tiles, one per supported
-# net-disk service) and its 48 x 48 icon into assets/. The JPEG files are committed;
-# run this only to change them. Needs ImageMagick and the Noto CJK fonts.
+# net-disk service), its 48 x 48 icon, and the same icon as PNGs at the sizes of the
+# desktop's icon theme into assets/. The files are committed; run this only to change
+# them. Needs ImageMagick and the Noto CJK fonts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,3 +38,12 @@ strip assets/services-row2.jpg 677 35 金蝶网盘 齐聚网盘 ColaFile Google 
 
 convert -size 48x48 xc:white -fill "#2f6fb3" -draw "roundrectangle 2,2 45,45 9,9" \
   -font "$font" -pointsize 30 -fill white -gravity center -annotate +0+0 "Q" -quality 95 assets/icon.jpg
+
+# The menu's icon: the window's icon drawn afresh at each size of the hicolor theme.
+mkdir -p assets/icons
+for size in 16 24 32 48 64 128 256; do
+  convert -size "${size}x${size}" xc:none -fill "#2f6fb3" \
+    -draw "roundrectangle $(( size / 24 )),$(( size / 24 )) $(( size - 1 - size / 24 )),$(( size - 1 - size / 24 )) $(( size * 3 / 16 )),$(( size * 3 / 16 ))" \
+    -font "$font" -pointsize "$(( size * 5 / 8 ))" -fill white -gravity center -annotate +0+0 "Q" \
+    -strip -define png:exclude-chunks=date,time "PNG32:assets/icons/$size.png"
+done

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite as released, the
 # suite under AddressSanitizer and UndefinedBehaviorSanitizer and under
-# ThreadSanitizer, the Windows build's suite under Wine, a short run of each fuzz
-# target on its saved inputs, and one quick pass of the benchmarks.
-# QUORVANE_WINDOWS=0 leaves out the Windows toolchain and suite.
+# ThreadSanitizer, a short run of each fuzz target on its saved inputs, one quick
+# pass of the benchmarks, the Debian package (built, checked with lintian and the
+# validators, unpacked and started from its menu entry), and the Windows build's suite
+# under Wine. QUORVANE_WINDOWS=0 leaves out the Windows toolchain and suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -68,5 +69,9 @@ done
 step "Benchmarks, one quick pass"
 build/bench/text_bench --benchmark_min_time=0.01 >/dev/null
 build/bench/http_bench --benchmark_filter='/0/|Probe' >/dev/null
+
+step "Install rules, menu entry, metainfo and the Debian package"
+deb=$(scripts/package-deb.sh)
+scripts/check-package.sh "$deb"
 
 step "All tests passed"

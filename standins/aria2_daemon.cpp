@@ -26,10 +26,14 @@ int FreeLoopbackPort() {
   return ntohs(address.sin_port);
 }
 
-Aria2Daemon::Aria2Daemon(std::filesystem::path folder) : port_(FreeLoopbackPort()), folder_(std::move(folder)) {
+Aria2Daemon::Aria2Daemon(std::filesystem::path folder, const std::string& secret)
+    : port_(FreeLoopbackPort()), folder_(std::move(folder)) {
   std::vector<std::string> arguments = {"aria2c", "--enable-rpc", "--rpc-listen-all=false",
                                         "--rpc-listen-port=" + std::to_string(port_), "--dir=" + folder_.string(),
                                         "--no-conf", "--quiet"};
+  if (!secret.empty()) {
+    arguments.push_back("--rpc-secret=" + secret);
+  }
   std::vector<char*> argv;
   for (std::string& argument : arguments) {
     argv.push_back(argument.data());

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <string>
 
 namespace quorvane::standins {
 
@@ -10,10 +11,11 @@ namespace quorvane::standins {
 int FreeLoopbackPort();
 
 // A real aria2 daemon with its JSON-RPC interface on a free loopback port, saving into
-// `folder`; ended with this object. Started() is false where aria2c is missing.
+// `folder`, asking for `secret` when it is not empty; ended with this object.
+// Started() is false where aria2c is missing.
 class Aria2Daemon {
  public:
-  explicit Aria2Daemon(std::filesystem::path folder);
+  explicit Aria2Daemon(std::filesystem::path folder, const std::string& secret = {});
   ~Aria2Daemon();
   Aria2Daemon(const Aria2Daemon&) = delete;
   Aria2Daemon& operator=(const Aria2Daemon&) = delete;

@@ -68,9 +68,13 @@ void Perform(Aria2Exchange& exchange, const std::atomic<bool>& abort) {
 
 std::string Aria2Call(const Aria2Settings& settings, std::string_view method, std::string_view params) {
   auto exchange = std::make_shared<Aria2Exchange>();
-  exchange->url = "http://127.0.0.1:" + std::to_string(settings.port) + "/jsonrpc";
-  exchange->request = R"({"jsonrpc":"2.0","id":"quorvane","method":)" + JsonString(method) + ",\"params\":[" +
-                      std::string(params) + "]}";
+  std::string list = settings.secret.empty() ? std::string() : JsonString("token:" + settings.secret);
+  if (!params.empty()) {
+    list += (list.empty() ? "" : ",") + std::string(params);
+  }
+  exchange->url = "http://" + settings.host + ":" + std::to_string(settings.port) + "/jsonrpc";
+  exchange->request =
+      R"({"jsonrpc":"2.0","id":"quorvane","method":)" + JsonString(method) + R"(,"params":[)" + list + "]}";
   exchange->timeoutMs = std::max<long>(1, static_cast<long>(settings.timeout.count()));
   // The window keeps painting and its timers tick while aria2 is asked.
   const bool inTime = RunDetached([exchange](const std::atomic<bool>& abort) { Perform(*exchange, abort); },
@@ -79,8 +83,10 @@ std::string Aria2Call(const Aria2Settings& settings, std::string_view method, st
 }
 
 std::unique_ptr<DownloadAgent> Aria2Agent::Connect(const Aria2Settings& settings) {
-  const std::string answer = Aria2Call(settings, "aria2.getVersion", "");
-  if (answer.find("\"version\"") == std::string::npos) {
+  // A daemon with another secret answers with an error, never with a result.
+  const std::string answer = Aria2Call(settings, "aria2.getVersion");
+  if (answer.find("\"result\"") == std::string::npos || answer.find("\"version\"") == std::string::npos ||
+      answer.find("\"error\"") != std::string::npos) {
     return nullptr;
   }
   return std::unique_ptr<DownloadAgent>(new Aria2Agent(settings));

@@ -159,8 +159,22 @@ std::string ToSimplifiedChinese(std::string_view text) {
   return std::string(AsText(codepage::Encode(simplified, codepage::kGbk)));
 }
 
-std::u16string GbkToUtf16(std::string_view text) { return codepage::Decode(text, codepage::kGbk); }
+// ASCII reads the same in GBK and UTF-16: the window's plain texts need no converter,
+// and none is opened (with its tables) while the program starts.
+std::u16string GbkToUtf16(std::string_view text) {
+  if (IsAscii(text)) {
+    return std::u16string(text.begin(), text.end());
+  }
+  return codepage::Decode(text, codepage::kGbk);
+}
 
-std::string Utf16ToGbk(std::u16string_view units) { return codepage::Encode(units, codepage::kGbk); }
+std::string Utf16ToGbk(std::u16string_view units) {
+  if (std::all_of(units.begin(), units.end(), [](char16_t unit) { return unit < 0x80; })) {
+    std::string text(units.size(), '\0');
+    std::transform(units.begin(), units.end(), text.begin(), [](char16_t unit) { return static_cast<char>(unit); });
+    return text;
+  }
+  return codepage::Encode(units, codepage::kGbk);
+}
 
 }  // namespace quorvane

@@ -92,7 +92,7 @@ class HandoffGuiTest : public ::testing::Test {
     options.shell = &shell_;
     options.downloads.folder = folder_;
     options.downloads.stallLimit = 2s;
-    options.aria2.port = standins::FreeLoopbackPort();
+    options.aria2.emplace().port = standins::FreeLoopbackPort();
     options.browserReset = 400ms;
     if (adjust) {
       adjust(options);
@@ -164,7 +164,7 @@ TEST_F(HandoffGuiTest, OnlyWebAddressesAreOpened) {
 // user is told why.
 TEST_F(HandoffGuiTest, RefusedAddressesAreNotHandedOnAndSaySo) {
   standins::RawHttpServer manager(standins::Reply(standins::HttpResponse(200, R"({"result":{"version":"1"}})")));
-  StartApplication([&manager](ApplicationOptions& options) { options.aria2.port = manager.Port(); });
+  StartApplication([&manager](ApplicationOptions& options) { options.aria2.emplace().port = manager.Port(); });
   const struct {
     const char* button;
     const char* why;
@@ -298,8 +298,8 @@ TEST_F(HandoffGuiTest, ASilentDownloadManagerLeavesTheWindowWorking) {
     }
   });
   StartApplication([&silent](ApplicationOptions& options) {
-    options.aria2.port = silent.Port();
-    options.aria2.timeout = 1500ms;
+    options.aria2.emplace().port = silent.Port();
+    options.aria2->timeout = 1500ms;
   });
   Resolved("http://h.test/real.zip", "http://h.test/real.zip");
   application_->Browser().Navigate("ftp://h.test/held", "");

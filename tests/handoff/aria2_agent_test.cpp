@@ -17,16 +17,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
+Aria2Settings Loopback(int port, std::string secret = {}) {
+  Aria2Settings settings;
+  settings.port = port;
+  settings.secret = std::move(secret);
+  return settings;
+}
+
 // The daemon saves into a folder of its own, removed afterwards.
 class TestDaemon {
  public:
-  TestDaemon() : folder_(std::filesystem::temp_directory_path() / ("aria2-" + std::to_string(::getpid()))), daemon_(folder_) {
-    for (int i = 0; daemon_.Started() && i < 100 && Aria2Agent::Connect({daemon_.Port()}) == nullptr; ++i) {
+  explicit TestDaemon(const std::string& secret = {})
+      : folder_(std::filesystem::temp_directory_path() / ("aria2-" + std::to_string(::getpid()))),
+        daemon_(folder_, secret) {
+    for (int i = 0; daemon_.Started() && i < 100 && Aria2Agent::Connect(Settings(secret)) == nullptr; ++i) {
       std::this_thread::sleep_for(50ms);
     }
   }
   ~TestDaemon() { std::filesystem::remove_all(folder_); }
   const standins::Aria2Daemon& Daemon() const { return daemon_; }
+  Aria2Settings Settings(const std::string& secret) const { return Loopback(daemon_.Port(), secret); }
 
  private:
   std::filesystem::path folder_;
@@ -38,7 +48,7 @@ TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {
   TestDaemon test;
   const standins::Aria2Daemon& daemon = test.Daemon();
   ASSERT_TRUE(daemon.Started()) << "aria2c is installed by scripts/install-deps.sh";
-  std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect({daemon.Port()});
+  std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect(test.Settings(""));
   ASSERT_NE(agent, nullptr);
   agent->AddTask(server.Url("/files/a.zip?x=1&y=2"), G("演示 \"文件\".zip"), "");
   std::this_thread::sleep_for(200ms);
@@ -57,7 +67,7 @@ TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {
   EXPECT_TRUE(std::filesystem::exists(saved));
 }
 
-TEST(Aria2Agent, NoDaemonMeansNoAgent) { EXPECT_EQ(Aria2Agent::Connect({standins::FreeLoopbackPort()}), nullptr); }
+TEST(Aria2Agent, NoDaemonMeansNoAgent) { EXPECT_EQ(Aria2Agent::Connect(Loopback(standins::FreeLoopbackPort())), nullptr); }
 
 // A listener that never answers is waited for through the program's event pump, which
 // keeps dispatching, and only until the limit.
@@ -69,7 +79,9 @@ TEST(Aria2Agent, ASilentListenerIsWaitedForThroughTheEventPump) {
   int dispatched = 0;
   PollingEventPump pump([&dispatched] { ++dispatched; }, 10ms);
   InstallEventPump(&pump);
-  EXPECT_EQ(Aria2Agent::Connect({silent.Port(), 300ms}), nullptr);
+  Aria2Settings settings = Loopback(silent.Port());
+  settings.timeout = 300ms;
+  EXPECT_EQ(Aria2Agent::Connect(settings), nullptr);
   InstallEventPump(nullptr);
   EXPECT_GE(dispatched, 3);
   EXPECT_EQ(silent.RequestCount(), 1u);
@@ -79,7 +91,52 @@ TEST(Aria2Agent, ASilentListenerIsWaitedForThroughTheEventPump) {
 TEST(Aria2Agent, AnOversizedAnswerIsRefused) {
   const std::string version = R"({"id":"quorvane","jsonrpc":"2.0","result":{"version":"1.36.0","padding":")";
   standins::RawHttpServer huge(standins::Reply(standins::HttpResponse(200, version + std::string(8u << 20, 'x') + "\"}}")));
-  EXPECT_EQ(Aria2Agent::Connect({huge.Port()}), nullptr);
+  EXPECT_EQ(Aria2Agent::Connect(Loopback(huge.Port())), nullptr);
+}
+
+TEST(Aria2Agent, ADaemonWithASecretTakesTasksGivenThatSecret) {
+  standins::RawHttpServer server(standins::Reply(standins::HttpResponse(200, "file content")));
+  TestDaemon test("s3cr\"et");
+  ASSERT_TRUE(test.Daemon().Started());
+  std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect(test.Settings("s3cr\"et"));
+  ASSERT_NE(agent, nullptr);
+  agent->AddTask(server.Url("/files/b.zip"), "b.zip", "");
+  agent->CommitTasks2(1);
+  ASSERT_TRUE(server.WaitForRequests(1, 10s));
+  EXPECT_EQ(server.Requests()[0].Target(), "/files/b.zip");
+}
+
+TEST(Aria2Agent, ADaemonWithASecretIsNoAgentWithoutIt) {
+  TestDaemon test("s3cret");
+  ASSERT_TRUE(test.Daemon().Started());
+  ASSERT_NE(Aria2Agent::Connect(test.Settings("s3cret")), nullptr);  // it is up
+  for (const char* secret : {"", "wrong", "s3cre"}) {
+    EXPECT_EQ(Aria2Agent::Connect(test.Settings(secret)), nullptr) << secret;
+  }
+}
+
+// Every call names the secret as its first parameter, the task's own after it.
+TEST(Aria2Agent, EveryCallCarriesTheToken) {
+  standins::RawHttpServer daemon(standins::Reply(standins::HttpResponse(
+      200, R"({"id":"quorvane","jsonrpc":"2.0","result":{"enabledFeatures":[],"version":"1.36.0"}})")));
+  std::unique_ptr<DownloadAgent> agent = Aria2Agent::Connect(Loopback(daemon.Port(), "k"));
+  ASSERT_NE(agent, nullptr);
+  agent->AddTask("http://h.test/a.zip", "a.zip", "");
+  agent->CommitTasks2(1);
+  ASSERT_TRUE(daemon.WaitForRequests(2, 5s));
+  const std::vector<standins::RecordedRequest> requests = daemon.Requests();
+  EXPECT_EQ(requests[0].requestLine, "POST /jsonrpc HTTP/1.1");
+  EXPECT_EQ(requests[0].body, R"({"jsonrpc":"2.0","id":"quorvane","method":"aria2.getVersion","params":["token:k"]})");
+  EXPECT_EQ(requests[1].body,
+            R"j({"jsonrpc":"2.0","id":"quorvane","method":"aria2.addUri","params":["token:k",["http://h.test/a.zip"],)j"
+            R"j({"user-agent":"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)","out":"a.zip"}]})j");
+}
+
+// Only an answer with a result shows the daemon took the secret.
+TEST(Aria2Agent, AnErrorAnswerIsNoAgent) {
+  standins::RawHttpServer daemon(standins::Reply(standins::HttpResponse(
+      200, R"({"id":"quorvane","jsonrpc":"2.0","error":{"code":1,"message":"Unauthorized","data":{"version":"1"}}})")));
+  EXPECT_EQ(Aria2Agent::Connect(Loopback(daemon.Port(), "k")), nullptr);
 }
 
 }  // namespace

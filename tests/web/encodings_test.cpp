@@ -88,6 +88,16 @@ TEST(Encodings, EveryGbkCharacterSimplifiesToACharacterGbkHas) {
   EXPECT_EQ(lost, "");
 }
 
+TEST(Encodings, WindowCrossingsKeepAsciiAndConvertTheRest) {
+  for (const std::string& gbk : {"http://pan.baidu.com/s/1o6Qnmx8"s, "a\0b\x7F\r\n"s, ""s}) {
+    EXPECT_EQ(GbkToUtf16(gbk), codepage::Decode(gbk, codepage::kGbk));
+    EXPECT_EQ(Utf16ToGbk(GbkToUtf16(gbk)), gbk);
+  }
+  EXPECT_EQ(GbkToUtf16("a\xD6\xD0"), u"a\u4E2D");
+  EXPECT_EQ(Utf16ToGbk(u"a\u4E2D"), "a\xD6\xD0");
+  EXPECT_EQ(Utf16ToGbk(u"\u20AC"), "\x80");
+}
+
 TEST(Encodings, LargeTextsConvertWhole) {
   std::string utf8;
   std::string gbk;

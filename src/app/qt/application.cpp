@@ -28,9 +28,13 @@ Application::Application(Endpoints endpoints, ApplicationOptions options) : endp
     downloads.folder = DownloadBrowserBox::UserDownloadFolder();
   }
   browser_ = std::make_unique<DownloadBrowserBox>(downloads, shell);
-  handoff_ = std::make_unique<HandoffCommands>(
-      *window_, globals_, clipboard_, shell, [aria2 = options.aria2] { return Aria2Agent::Connect(aria2); },
-      *browser_, options.browserReset);
+  // Read at each hand-off, so the program reads no file while it starts and a changed
+  // daemon setting counts from the next click on.
+  auto agents = [aria2 = options.aria2] {
+    return Aria2Agent::Connect(aria2 ? *aria2 : ReadAria2Settings(UserConfigFolder()));
+  };
+  handoff_ = std::make_unique<HandoffCommands>(*window_, globals_, clipboard_, shell, agents, *browser_,
+                                               options.browserReset);
   window_->onClick = [this](Control control) { OnClick(control); };
   window_->onKeyDown = [this](Control control, int keyCode) { OnKeyDown(control, keyCode); };
   window_->onTick = [this](Timer timer) { OnTick(timer); };

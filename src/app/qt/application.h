@@ -13,8 +13,8 @@
 #include <filesystem>
 
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 
 namespace quorvane {
 
@@ -23,7 +23,7 @@ struct ApplicationOptions {
   RetryPauses retryPauses;                        // the online services' retries
   Shell* shell = nullptr;                         // the desktop's default browser when null
   DownloadSettings downloads;                     // folder: the user's download folder when empty
-  Aria2Settings aria2;                            // where and how long the download manager is asked
+  std::optional<Aria2Settings> aria2;             // the user's settings, read at each hand-off, when unset
   std::chrono::milliseconds browserReset{5000};   // 时钟3's period after an HTTP download
   std::optional<std::chrono::milliseconds> resolverTimeout;  // the resolver request's limit; 60 s when omitted
 };

@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   // The download-manager button hands its tasks to an aria2 daemon of the demo's own.
   standins::Aria2Daemon aria2(DownloadBrowserBox::UserDownloadFolder() / "quorvane-demo-aria2");
   ApplicationOptions applicationOptions;
-  applicationOptions.aria2.port = aria2.Port();
+  applicationOptions.aria2.emplace().port = aria2.Port();
 
   return ProgramStart(argc, argv, endpoints, [&options](Application& application) {
     if (!options.resolveAndExit) {

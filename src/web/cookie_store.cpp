@@ -2,24 +2,14 @@
 
 #include "util/text_pieces.h"
 #include "util/text_search.h"
+#include "web/http_date.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
-#include <optional>
 
 namespace quorvane {
 namespace {
-
-std::array<std::mutex, CURL_LOCK_DATA_LAST> shareLocks;
-
-void LockShare(CURL*, curl_lock_data data, curl_lock_access, void*) {
-  shareLocks[static_cast<std::size_t>(data)].lock();
-}
-
-void UnlockShare(CURL*, curl_lock_data data, void*) { shareLocks[static_cast<std::size_t>(data)].unlock(); }
 
 // An address rather than a name: its last label is a number, or it is IPv6.
 bool IsAddressHost(std::string_view host) {
@@ -51,10 +41,12 @@ std::optional<long long> MaxAgeSeconds(std::string_view text) {
   return text.starts_with('-') ? -magnitude : magnitude;
 }
 
-// One received cookie as a Netscape cookie-file line for `host`: the value, and the
-// domain, path, expiry and secure attributes that follow it. Nothing for a cookie that
-// names a domain the host does not belong to.
-std::optional<std::string> CookieFileLine(std::string_view host, std::string_view name, std::string_view data) {
+}  // namespace
+
+std::optional<std::string> CookieFileLine(std::string_view host, std::string_view cookie) {
+  const std::size_t nameEnd = FindTextOffset(cookie, "=");
+  const std::string_view name = nameEnd == std::string_view::npos ? std::string_view() : cookie.substr(0, nameEnd);
+  const std::string_view data = nameEnd == std::string_view::npos ? cookie : cookie.substr(nameEnd + 1);
   const std::vector<std::string> parts = SplitText(data, ";");
   const std::string value = parts.empty() ? std::string() : parts[0];
   std::string domain(host);
@@ -77,9 +69,8 @@ std::optional<std::string> CookieFileLine(std::string_view host, std::string_vie
       secure = true;
     } else if (key == "expires") {
       // A date that cannot be read leaves the cookie a session cookie.
-      const time_t when = curl_getdate(argument.c_str(), nullptr);
-      if (when != -1) {
-        expires = when > 0 ? static_cast<long long>(when) : 1;
+      if (const std::optional<long long> when = ParseHttpDate(argument)) {
+        expires = *when > 0 ? *when : 1;
       }
     } else if (key == "max-age") {
       if (const std::optional<long long> seconds = MaxAgeSeconds(argument)) {
@@ -101,41 +92,10 @@ std::optional<std::string> CookieFileLine(std::string_view host, std::string_vie
          "\t" + value;
 }
 
-}  // namespace
-
-void EnsureCurlReady() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 CookieStore& CookieStore::Process() {
-  // Never destroyed: detached transfers may still hold the share at exit.
+  // Never destroyed: detached transfers may still use the store at exit.
   static CookieStore* store = new CookieStore;
   return *store;
-}
-
-CookieStore::CookieStore() {
-  EnsureCurlReady();
-  share_ = curl_share_init();
-  curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, LockShare);
-  curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, UnlockShare);
-  curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-}
-
-void CookieStore::Attach(CURL* handle) {
-  curl_easy_setopt(handle, CURLOPT_SHARE, share_);
-  // An empty file name turns the cookie engine on without reading any file.
-  curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
-}
-
-void CookieStore::Apply(const char* command) {
-  CURL* handle = curl_easy_init();
-  if (handle == nullptr) {
-    return;
-  }
-  Attach(handle);
-  curl_easy_setopt(handle, CURLOPT_COOKIELIST, command);
-  curl_easy_cleanup(handle);
 }
 
 void CookieStore::StoreFromHeaders(std::string_view host, std::string_view rawHeaders) {
@@ -147,33 +107,10 @@ void CookieStore::StoreFromHeaders(std::string_view host, std::string_view rawHe
     if (FindText(line, kSetCookie, 1, true) == kNotFound || line.size() < kSetCookie.size()) {
       continue;
     }
-    const std::string_view rest = std::string_view(line).substr(kSetCookie.size());
-    const std::size_t equals = FindTextOffset(rest, "=");
-    const std::string_view name = equals == std::string_view::npos ? std::string_view() : rest.substr(0, equals);
-    const std::string_view data = equals == std::string_view::npos ? rest : rest.substr(equals + 1);
-    if (const std::optional<std::string> cookie = CookieFileLine(host, name, data)) {
-      Apply(cookie->c_str());
+    if (const std::optional<std::string> cookie = CookieFileLine(host, std::string_view(line).substr(kSetCookie.size()))) {
+      Store(*cookie);
     }
   }
 }
-
-std::vector<std::string> CookieStore::Lines() {
-  std::vector<std::string> lines;
-  CURL* handle = curl_easy_init();
-  if (handle == nullptr) {
-    return lines;
-  }
-  Attach(handle);
-  curl_slist* cookies = nullptr;
-  curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &cookies);
-  for (curl_slist* item = cookies; item != nullptr; item = item->next) {
-    lines.emplace_back(item->data);
-  }
-  curl_slist_free_all(cookies);
-  curl_easy_cleanup(handle);
-  return lines;
-}
-
-void CookieStore::Clear() { Apply("ALL"); }
 
 }  // namespace quorvane

@@ -1,4 +1,4 @@
-#include "web/cookie_store.h"
+#include "web/cookie_rules.h"
 #include "web/http_date.h"
 #include "web/http_rules.h"
 

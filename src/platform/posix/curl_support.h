@@ -15,7 +15,12 @@
 // The pieces every libcurl transfer of the program shares.
 namespace quorvane::curl_support {
 
+// The HTTP rules, by the names the libcurl transfers have always used for them.
+using quorvane::HasHeaderLine;
+using quorvane::HeaderLines;
 using quorvane::kHeaderCap;
+using quorvane::kMaxRedirects;
+using quorvane::WireRequest;
 
 // Prepares libcurl once for the whole process; safe to call from any thread.
 void EnsureCurlReady();

@@ -1,5 +1,6 @@
 #include "standins/aria2_daemon.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -30,7 +31,9 @@ Aria2Daemon::Aria2Daemon(std::filesystem::path folder, const std::string& secret
     : port_(FreeLoopbackPort()), folder_(std::move(folder)) {
   std::vector<std::string> arguments = {"aria2c", "--enable-rpc", "--rpc-listen-all=false",
                                         "--rpc-listen-port=" + std::to_string(port_), "--dir=" + folder_.string(),
-                                        "--no-conf", "--quiet"};
+                                        "--no-conf", "--quiet",
+                                        // never outlives the program that started it, even one that crashed
+                                        "--stop-with-process=" + std::to_string(getpid())};
   if (!secret.empty()) {
     arguments.push_back("--rpc-secret=" + secret);
   }
@@ -39,7 +42,13 @@ Aria2Daemon::Aria2Daemon(std::filesystem::path folder, const std::string& secret
     argv.push_back(argument.data());
   }
   argv.push_back(nullptr);
-  started_ = posix_spawnp(&pid_, "aria2c", nullptr, nullptr, argv.data(), environ) == 0;
+  // Its output goes nowhere: a daemon holding a test runner's pipes would keep it waiting.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  started_ = posix_spawnp(&pid_, "aria2c", &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
 }
 
 Aria2Daemon::~Aria2Daemon() {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace quorvane {
@@ -29,18 +30,23 @@ class TestDaemon {
  public:
   explicit TestDaemon(const std::string& secret = {})
       : folder_(std::filesystem::temp_directory_path() / ("aria2-" + std::to_string(::getpid()))),
-        daemon_(folder_, secret) {
-    for (int i = 0; daemon_.Started() && i < 100 && Aria2Agent::Connect(Settings(secret)) == nullptr; ++i) {
+        daemon_(std::in_place, folder_, secret) {
+    for (int i = 0; daemon_->Started() && i < 100 && Aria2Agent::Connect(Settings(secret)) == nullptr; ++i) {
       std::this_thread::sleep_for(50ms);
     }
   }
-  ~TestDaemon() { std::filesystem::remove_all(folder_); }
-  const standins::Aria2Daemon& Daemon() const { return daemon_; }
-  Aria2Settings Settings(const std::string& secret) const { return Loopback(daemon_.Port(), secret); }
+  // The daemon ends first: while it lives it may still be writing into the folder.
+  ~TestDaemon() {
+    daemon_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  const standins::Aria2Daemon& Daemon() const { return *daemon_; }
+  Aria2Settings Settings(const std::string& secret) const { return Loopback(daemon_->Port(), secret); }
 
  private:
   std::filesystem::path folder_;
-  standins::Aria2Daemon daemon_;
+  std::optional<standins::Aria2Daemon> daemon_;
 };
 
 TEST(Aria2Agent, HandsTheTaskToTheDaemonWithNameAndAgent) {

@@ -124,7 +124,7 @@ DownloadStandin::DownloadStandin(std::vector<File> files, Options options) {
         cut = random->second() % length;
       }
     }
-    // A token bucket: the connection may have sent rate × elapsed plus a tenth of a second's worth.
+    // A token bucket: the connection may have sent rate × elapsed plus one chunk (1/20 s).
     const std::uint64_t rate = options.bytesPerSecondPerConnection;
     const std::uint64_t chunk = rate == 0 ? kBlock : std::clamp<std::uint64_t>(rate / 20, 1024, kBlock);
     const auto began = std::chrono::steady_clock::now();
@@ -133,7 +133,7 @@ DownloadStandin::DownloadStandin(std::vector<File> files, Options options) {
     while (done < cut) {
       if (rate != 0) {
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        const double allowed = static_cast<double>(rate) * elapsed + static_cast<double>(rate) / 10;
+        const double allowed = static_cast<double>(rate) * elapsed + static_cast<double>(chunk);
         if (static_cast<double>(done + chunk) > allowed) {
           const double wait = (static_cast<double>(done + chunk) - allowed) / static_cast<double>(rate);
           if (!connection.Pause(std::chrono::milliseconds(static_cast<long>(wait * 1000) + 1))) {

@@ -95,6 +95,8 @@ struct Shared {
   bool stalled = false;
   bool changing = false;   // the file kept changing under the download
   bool exhausted = false;  // a connection found nothing left to split: no new ones
+  int limit = kMaxConnections;  // lowered when more connections bring no more speed
+  int active = 0;               // workers inside their loop
   long errorStatus = 0;
   long lastStatus = 0;
   CURLcode lastCode = CURLE_OK;
@@ -476,6 +478,9 @@ bool Choose(Shared& shared, Worker& worker) {
                                   [](const Span& span) { return span.owner >= 0; });
     return !busy && takeFree(true);
   }
+  if (shared.active > std::min(shared.limit, shared.Connections())) {
+    return false;  // more connections than help: this one ends
+  }
   if (takeFree(false)) {
     return true;
   }
@@ -528,6 +533,10 @@ void WorkerMain(Worker& worker) {
     shared.lastCode = CURLE_FAILED_INIT;
   }
   const int attempts = std::max(1, shared.settings->attempts);
+  {
+    std::lock_guard lock(shared.mutex);
+    ++shared.active;
+  }
   int fruitless = 0;  // requests in a row that brought nothing (several connections)
   int performs = 0;   // requests over one connection
   std::string range;
@@ -535,6 +544,9 @@ void WorkerMain(Worker& worker) {
     {
       std::lock_guard lock(shared.mutex);
       if (!Choose(shared, worker)) {
+        if (shared.mode != Mode::Single && shared.active <= std::min(shared.limit, shared.Connections())) {
+          shared.exhausted = true;
+        }
         break;
       }
       const Span& span = shared.spans[static_cast<std::size_t>(worker.span)];
@@ -613,9 +625,7 @@ void WorkerMain(Worker& worker) {
     }
   }
   std::lock_guard lock(shared.mutex);
-  if (shared.mode != Mode::Single && !shared.stop.load()) {
-    shared.exhausted = true;
-  }
+  --shared.active;
   worker.ended.store(true);
   shared.wake.notify_all();
 }
@@ -672,6 +682,54 @@ class SpeedMeter {
   std::vector<std::pair<SteadyClock::time_point, std::uint64_t>> samples_;
 };
 
+// Connections are added only while they bring speed: one alone for a moment, then a
+// second; all of them when the second raised the whole speed clearly (a server that
+// caps each connection), else back to one (a fast server where more connections only
+// share the same line and processor).
+struct Ramp {
+  static constexpr auto kAlone = std::chrono::milliseconds(100);
+  static constexpr auto kSample = std::chrono::milliseconds(150);
+  SteadyClock::time_point phaseStart{};
+  std::uint64_t phaseBytes = 0;
+  double alone = 0;  // bytes per second over one connection
+  int phase = 0;     // 0 before the length is known, 1 one connection, 2 two, 3 decided
+};
+
+int Wanted(Shared& shared, Ramp& ramp, std::uint64_t received) {
+  const auto now = SteadyClock::now();
+  const auto rate = [&] {
+    const double seconds = std::chrono::duration<double>(now - ramp.phaseStart).count();
+    return seconds > 0 ? static_cast<double>(received - std::min(received, ramp.phaseBytes)) / seconds : 0.0;
+  };
+  if (shared.mode == Mode::Single) {
+    return 0;
+  }
+  if (ramp.phase == 0) {
+    ramp = {now, received, 0, 1};
+  }
+  if (ramp.phase == 1) {
+    if (now - ramp.phaseStart < Ramp::kAlone && received > 0) {
+      return 1;
+    }
+    ramp = {now, received, rate(), 2};
+  }
+  if (ramp.phase == 2) {
+    if (shared.mode != Mode::Segmented) {
+      ramp.phaseStart = now;
+      ramp.phaseBytes = received;
+      return 2;
+    }
+    if (now - ramp.phaseStart < Ramp::kSample) {
+      return 2;
+    }
+    ramp.phase = 3;
+    if (rate() < 1.25 * ramp.alone) {
+      shared.limit = 1;
+    }
+  }
+  return std::min(shared.limit, shared.Connections());
+}
+
 }  // namespace
 
 FileDownload::FileDownload(std::string address, std::string suggestedName, DownloadSettings settings,
@@ -720,6 +778,7 @@ void FileDownload::Run() {
   // A connection silent this long while others bring bytes gives its segment away.
   const auto handOver = stallLimit / 2;
   SpeedMeter meter;
+  Ramp ramp;
   auto lastReport = SteadyClock::now() - settings_.progressInterval;
   auto lastRecord = SteadyClock::now();
   const auto report = [&](bool force) {
@@ -779,15 +838,19 @@ void FileDownload::Run() {
     {
       std::lock_guard lock(shared.mutex);
       if (!shared.stop.load() && !shared.exhausted) {
-        const int wanted = shared.mode == Mode::Probing ? std::min(2, shared.Connections())
-                           : shared.mode == Mode::Segmented ? shared.Connections()
-                                                            : 0;
+        const int wanted = Wanted(shared, ramp, shared.received.load());
         int running = 0;
         for (const auto& worker : workers) {
           running += worker->ended.load() ? 0 : 1;
         }
         for (; running < wanted && workers.size() < 4 * static_cast<std::size_t>(kMaxConnections); ++running) {
           start();
+        }
+        if (running > wanted && wanted == 1) {
+          // The extra connection gives its piece back; the first one takes it up.
+          for (std::size_t i = 1; i < workers.size(); ++i) {
+            workers[i]->abandon.store(true);
+          }
         }
       }
       if (!shared.stop.load()) {

@@ -124,9 +124,9 @@ DownloadStandin::DownloadStandin(std::vector<File> files, Options options) {
         cut = random->second() % length;
       }
     }
-    // A token bucket: the connection may have sent rate × elapsed plus one chunk (1/20 s).
+    // A token bucket: the connection may have sent rate × elapsed plus one chunk (1/100 s).
     const std::uint64_t rate = options.bytesPerSecondPerConnection;
-    const std::uint64_t chunk = rate == 0 ? kBlock : std::clamp<std::uint64_t>(rate / 20, 1024, kBlock);
+    const std::uint64_t chunk = rate == 0 ? kBlock : std::clamp<std::uint64_t>(rate / 100, 1024, kBlock);
     const auto began = std::chrono::steady_clock::now();
     const std::string& pattern = PatternBlock(version);
     std::uint64_t done = 0;

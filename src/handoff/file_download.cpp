@@ -72,6 +72,7 @@ struct Shared {
   const std::string* address = nullptr;
   const std::string* suggestedName = nullptr;
   const std::atomic<bool>* cancel = nullptr;
+  const std::atomic<int>* connections = nullptr;
   std::atomic<bool> stop{false};
   std::atomic<std::uint64_t> received{0};
   std::atomic<std::int64_t> lastMove{0};
@@ -104,7 +105,7 @@ struct Shared {
   std::string lastHeaders;                 // of the answer that ended the download cleanly
   std::condition_variable wake;            // a worker ended
 
-  int Connections() const { return std::clamp(settings->connections, 1, kMaxConnections); }
+  int Connections() const { return std::clamp(connections->load(), 1, kMaxConnections); }
 
   std::uint64_t Finished() const {
     std::uint64_t sum = 0;
@@ -687,8 +688,8 @@ class SpeedMeter {
 // caps each connection), else back to one (a fast server where more connections only
 // share the same line and processor).
 struct Ramp {
-  static constexpr auto kAlone = std::chrono::milliseconds(100);
-  static constexpr auto kSample = std::chrono::milliseconds(150);
+  static constexpr auto kAlone = std::chrono::milliseconds(150);
+  static constexpr auto kSample = std::chrono::milliseconds(200);
   SteadyClock::time_point phaseStart{};
   std::uint64_t phaseBytes = 0;
   double alone = 0;  // bytes per second over one connection
@@ -735,7 +736,7 @@ int Wanted(Shared& shared, Ramp& ramp, std::uint64_t received) {
 FileDownload::FileDownload(std::string address, std::string suggestedName, DownloadSettings settings,
                            ProgressHandler onProgress, DoneHandler onDone)
     : address_(std::move(address)), suggestedName_(std::move(suggestedName)), settings_(std::move(settings)),
-      onProgress_(std::move(onProgress)), onDone_(std::move(onDone)) {
+      onProgress_(std::move(onProgress)), onDone_(std::move(onDone)), connections_(settings_.connections) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -751,6 +752,7 @@ void FileDownload::Run() {
   shared.address = &address_;
   shared.suggestedName = &suggestedName_;
   shared.cancel = &cancel_;
+  shared.connections = &connections_;
   shared.lastMove.store(Now());
 
   std::vector<std::unique_ptr<Worker>> workers;

@@ -70,6 +70,8 @@ class FileDownload {
 
   // Stops the download and removes what it wrote.
   void Cancel() { cancel_.store(true); }
+  // How many connections it may use from now on, 1 … kMaxConnections.
+  void SetConnections(int connections) { connections_.store(connections); }
 
  private:
   void Run();
@@ -81,6 +83,7 @@ class FileDownload {
   DoneHandler onDone_;
   std::atomic<bool> cancel_{false};
   std::atomic<bool> keepForResume_{false};
+  std::atomic<int> connections_;
   std::thread thread_;
 };
 

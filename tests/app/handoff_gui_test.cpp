@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -236,6 +237,34 @@ TEST_F(HandoffGuiTest, TheNewVersionButtonDownloadsTheRelease) {
   EXPECT_EQ(download->File(), folder_ / "quorvane_v16.zip");
   EXPECT_EQ(std::filesystem::file_size(folder_ / "quorvane_v16.zip"), 3u << 20);
   EXPECT_FALSE(download->findChild<QPushButton*>("openFolder")->isHidden());
+  download->close();
+}
+
+// Against a server that caps each connection the window shows the whole speed, how
+// many connections are at work, and the time left; the number to use starts at 8.
+TEST_F(HandoffGuiTest, ADownloadShowsItsConnectionsAndTimeLeft) {
+  standins::DownloadStandin::Options capped;
+  capped.bytesPerSecondPerConnection = 1u << 20;
+  standins::DownloadStandin server({{"/files/capped.bin", 8u << 20}}, capped);
+  Window().SetText(Control::编辑框2, server.Url("/files/capped.bin"));
+  Click("按钮7");
+  DownloadWindow* download = nullptr;
+  ASSERT_TRUE(WaitUntil([&download] { return (download = OpenDownloadWindow()) != nullptr; }, 5000));
+  EXPECT_EQ(download->findChild<QSpinBox*>("connectionCount")->value(), 8);
+  auto* connections = download->findChild<QLabel*>("connections");
+  auto* timeLeft = download->findChild<QLabel*>("timeLeft");
+  int most = 0;
+  bool timeShown = false;
+  ASSERT_TRUE(WaitUntil([&] {
+    most = std::max(most, connections->text().section(' ', 0, 0).toInt());
+    timeShown = timeShown || timeLeft->text().startsWith(QStringLiteral("剩余 "));
+    return download->State() == "finished";
+  }, 30000));
+  EXPECT_GE(most, 2);
+  EXPECT_TRUE(timeShown);
+  EXPECT_TRUE(download->findChild<QLabel*>("speed")->text().endsWith("/s"));
+  EXPECT_TRUE(timeLeft->text().isEmpty());
+  EXPECT_EQ(std::filesystem::file_size(folder_ / "capped.bin"), 8u << 20);
   download->close();
 }
 

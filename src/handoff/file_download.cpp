@@ -706,7 +706,7 @@ int Wanted(Shared& shared, Ramp& ramp, std::uint64_t received) {
     return 0;
   }
   if (ramp.phase == 0) {
-    ramp = {now, received, 0, 1};
+    ramp = {now, received, 0, shared.settings->addOnlyWhatHelps ? 1 : 3};
   }
   if (ramp.phase == 1) {
     if (now - ramp.phaseStart < Ramp::kAlone && received > 0) {
@@ -728,7 +728,8 @@ int Wanted(Shared& shared, Ramp& ramp, std::uint64_t received) {
       shared.limit = 1;
     }
   }
-  return std::min(shared.limit, shared.Connections());
+  // Until a range answer proves the server, one connection tests it.
+  return std::min(shared.mode == Mode::Probing ? 2 : shared.limit, shared.Connections());
 }
 
 }  // namespace

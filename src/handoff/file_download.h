@@ -43,6 +43,7 @@ struct DownloadSettings {
   std::chrono::milliseconds progressInterval{100};
   int connections = 8;                               // at most this many at once, 1 … 16
   std::uint64_t minimumSplit = 1u << 20;             // no connection is given less than this
+  bool addOnlyWhatHelps = true;                      // else every connection at once once ranges work
 };
 
 inline constexpr int kMaxConnections = 16;

@@ -46,6 +46,7 @@ class FileDownloadTest : public ::testing::Test {
     settings.stallLimit = stallLimit;
     settings.connections = connections_;
     settings.minimumSplit = minimumSplit_;
+    settings.addOnlyWhatHelps = false;  // the pieces, not the heuristic, are under test
     FileDownload download(address, suggestedName, settings, onProgress_, [&](const DownloadResult& done) {
       std::lock_guard lock(mutex);
       result = done;

@@ -104,6 +104,8 @@ struct Shared {
   std::optional<std::uint64_t> announced;  // the length an answer gave, for the failure text
   std::string lastHeaders;                 // of the answer that ended the download cleanly
   std::condition_variable wake;            // a worker ended
+  int inflight = 0;                        // writes claimed and not yet done
+  std::condition_variable drained;         // inflight fell to 0
 
   int Connections() const { return std::clamp(connections->load(), 1, kMaxConnections); }
 
@@ -131,8 +133,9 @@ struct Shared {
     return *total == 0 || (finished.size() == 1 && finished[0] == ByteRange{0, *total});
   }
 
-  // The file starts again from byte 0 over one connection, owned by `worker`.
-  void RestartWhole(Worker& worker) {
+  // The file starts again from byte 0 over one connection, owned by `worker`, once
+  // the writes of the old answers are through (else one could land over new bytes).
+  void RestartWhole(Worker& worker, std::unique_lock<std::mutex>& lock) {
     ++generation;
     if (++restarts > std::max(1, settings->attempts)) {
       changing = true;
@@ -147,6 +150,7 @@ struct Shared {
     etag.clear();
     lastModified.clear();
     received.store(0);
+    drained.wait(lock, [this] { return inflight == 0; });
   }
 };
 
@@ -294,7 +298,7 @@ bool NameFile(Shared& shared, const std::string& headers, std::optional<std::uin
 
 // Decides, at an answer's first body byte, whether its bytes go into the file and
 // where. Called under the lock. False ends the transfer without writing.
-bool Accept(Worker& worker, CURL* handle) {
+bool Accept(Worker& worker, CURL* handle, std::unique_lock<std::mutex>& lock) {
   Shared& shared = *worker.shared;
   if (worker.generation != shared.generation) {
     return false;  // the file started over since this request went out
@@ -325,12 +329,12 @@ bool Accept(Worker& worker, CURL* handle) {
     }
     // Bytes from elsewhere in the file, or from another file: never written here.
     // The whole file is fetched again without ranges.
-    shared.RestartWhole(worker);
+    shared.RestartWhole(worker, lock);
     return false;
   }
   if (worker.ranged) {
     // The range was ignored: the answer is the whole file, from byte 0.
-    shared.RestartWhole(worker);
+    shared.RestartWhole(worker, lock);
   }
   const std::optional<std::uint64_t> length =
       announced >= 0 ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(announced)) : std::nullopt;
@@ -400,10 +404,10 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
   std::size_t take = 0;
   int fd = -1;
   {
-    std::lock_guard lock(shared.mutex);
+    std::unique_lock lock(shared.mutex);
     if (worker.fresh) {
       worker.fresh = false;
-      if (!Accept(worker, context->handle)) {
+      if (!Accept(worker, context->handle, lock)) {
         worker.selfEnded = true;
         return 0;
       }
@@ -417,10 +421,14 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     take = static_cast<std::size_t>(std::min<std::uint64_t>(length, span.end - span.claimed));
     span.claimed += take;
     fd = shared.fd;
+    ++shared.inflight;
   }
   const bool wrote = WriteAt(fd, data, take, offset);
   {
     std::lock_guard lock(shared.mutex);
+    if (--shared.inflight == 0) {
+      shared.drained.notify_all();
+    }
     if (!wrote) {
       shared.writeFailed = true;
       shared.stop.store(true);
@@ -567,7 +575,7 @@ void WorkerMain(Worker& worker) {
     worker.selfEnded = false;
     worker.lastMove.store(Now());
     const CURLcode code = curl_easy_perform(handle);
-    std::lock_guard lock(shared.mutex);
+    std::unique_lock lock(shared.mutex);
     if (worker.status != 0) {
       shared.lastStatus = worker.status;
     }
@@ -578,7 +586,7 @@ void WorkerMain(Worker& worker) {
       break;
     }
     if (worker.ranged && worker.status == 416 && worker.generation == shared.generation) {
-      shared.RestartWhole(worker);  // the server cannot send a part
+      shared.RestartWhole(worker, lock);  // the server cannot send a part
       continue;
     }
     if (worker.abandon.exchange(false)) {

@@ -299,13 +299,13 @@ TEST_F(FileDownloadTest, SeveralConnectionsGiveTheRightBytesFromAnyServer) {
   minimumSplit_ = 128u << 10;
   const struct {
     standins::DownloadStandin::Options options;
-    int version;         // of the file that must arrive
+    int version;         // of the file that must arrive; 0: either, but one of them whole
     bool severalRanges;  // the download really went over several connections
   } cases[] = {
       {{kPace}, 1, true},
       {{kPace, Misbehaviour::IgnoresRanges}, 1, false},
       {{kPace, Misbehaviour::WrongContentRange}, 1, false},
-      {{kPace, Misbehaviour::ChangesFile, 1u << 20}, 2, true},
+      {{kPace, Misbehaviour::ChangesFile, 256u << 10}, 0, true},
       {{kPace, Misbehaviour::ClosesAtRandom, 0, 7}, 1, true},
       {{kPace, Misbehaviour::ClosesAtRandom, 0, 8}, 1, true},
       {{kPace, Misbehaviour::None, 0, 1, 2}, 1, true},  // one connection stalls: its piece is handed over
@@ -316,7 +316,9 @@ TEST_F(FileDownloadTest, SeveralConnectionsGiveTheRightBytesFromAnyServer) {
     const DownloadResult result = Download(server.Url("/files/big.bin"), {}, "", 1s);
     ASSERT_EQ(result.outcome, DownloadOutcome::Finished) << which << " " << result.error;
     EXPECT_EQ(result.file, folder_ / "big.bin");
-    EXPECT_TRUE(HoldsStandinFile(result.file, size, c.version)) << which;
+    EXPECT_TRUE(c.version == 0 ? HoldsStandinFile(result.file, size, 1) || HoldsStandinFile(result.file, size, 2)
+                               : HoldsStandinFile(result.file, size, c.version))
+        << which;
     EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"big.bin"}) << which;
     const auto ranges = server.RangesAsked();
     const auto closed = std::count_if(ranges.begin(), ranges.end(), [](const std::string& range) {

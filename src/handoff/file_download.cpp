@@ -277,6 +277,10 @@ bool NameFile(Shared& shared, const std::string& headers, std::optional<std::uin
       for (const ByteRange& range : MissingRanges(record->finished, record->length)) {
         shared.spans.push_back(Span{range.first, range.first, range.first, range.second, -1, -1});
       }
+      if (shared.spans.empty()) {
+        shared.spans.push_back(Span{0, 0, 0, 0, -1, -1});
+      }
+      ++shared.generation;  // the first answer's pieces are gone: it only ends
       shared.received.store(shared.Finished());
     } else if (::ftruncate(fd, 0) != 0) {
       shared.writeFailed = true;

@@ -268,6 +268,38 @@ TEST_F(HandoffGuiTest, ADownloadShowsItsConnectionsAndTimeLeft) {
   download->close();
 }
 
+// Closing the window (as when the program ends) keeps what arrived; the same address
+// downloaded again continues into the same file.
+TEST_F(HandoffGuiTest, AClosedDownloadContinuesWhenStartedAgain) {
+  standins::DownloadStandin::Options capped;
+  capped.bytesPerSecondPerConnection = 1u << 20;
+  standins::DownloadStandin server({{"/files/resumed.bin", 8u << 20}}, capped);
+  Window().SetText(Control::编辑框2, server.Url("/files/resumed.bin"));
+  Click("按钮7");
+  QPointer<DownloadWindow> first;
+  ASSERT_TRUE(WaitUntil([&first] {
+    first = OpenDownloadWindow();
+    return first != nullptr && first->findChild<QProgressBar*>("bar")->value() >= 100;
+  }, 20000));
+  first->close();
+  ASSERT_TRUE(WaitUntil([&first] { return first.isNull(); }, 5000));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "resumed.bin.part.state"));
+  const std::uint64_t sentBefore = server.BytesSent();
+
+  Click("按钮7");
+  DownloadWindow* second = nullptr;
+  ASSERT_TRUE(WaitUntil([&second] {
+    second = OpenDownloadWindow();
+    return second != nullptr && second->State() == "finished";
+  }, 30000));
+  EXPECT_EQ(second->File(), folder_ / "resumed.bin");
+  EXPECT_EQ(std::filesystem::file_size(folder_ / "resumed.bin"), 8u << 20);
+  EXPECT_LT(server.BytesSent() - sentBefore, 8u << 20);
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "resumed.bin.part"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "resumed.bin.part.state"));
+  second->close();
+}
+
 TEST_F(HandoffGuiTest, TheResolvedNameNamesTheFile) {
   standins::DownloadStandin server({{"/d/12345678", 4096}});
   Window().SetCaption(Control::标签3, G("示例文件.zip"));

@@ -1,5 +1,6 @@
 #include "handoff/file_download.h"
 
+#include "handoff/download_io.h"
 #include "handoff/download_state.h"
 #include "handoff/file_names.h"
 #include "web/curl_support.h"
@@ -19,6 +20,13 @@
 
 namespace quorvane {
 namespace {
+
+using download_io::HeaderValue;
+using download_io::OpenPart;
+using download_io::ParseContentRange;
+using download_io::Preallocate;
+using download_io::SpeedMeter;
+using download_io::WriteAt;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -153,72 +161,6 @@ struct Shared {
     drained.wait(lock, [this] { return inflight == 0; });
   }
 };
-
-std::string HeaderValue(const std::string& headers, std::string_view name) {
-  for (const std::string& line : curl_support::HeaderLines(headers)) {
-    if (line.size() > name.size() && line[name.size()] == ':' &&
-        std::equal(name.begin(), name.end(), line.begin(),
-                   [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-      const std::size_t from = line.find_first_not_of(' ', name.size() + 1);
-      return from == std::string::npos ? std::string() : line.substr(from);
-    }
-  }
-  return {};
-}
-
-// "bytes a-b/T" as a, b and T.
-struct ContentRange {
-  std::uint64_t first = 0;
-  std::uint64_t last = 0;
-  std::uint64_t total = 0;
-};
-std::optional<ContentRange> ParseContentRange(const std::string& value) {
-  unsigned long long first = 0;
-  unsigned long long last = 0;
-  unsigned long long total = 0;
-  char tail = 0;
-  if (std::sscanf(value.c_str(), "bytes %llu-%llu/%llu%c", &first, &last, &total, &tail) != 3 || last < first ||
-      last >= total) {
-    return std::nullopt;
-  }
-  return ContentRange{first, last, total};
-}
-
-bool WriteAt(int fd, const char* data, std::size_t length, std::uint64_t offset) {
-  while (length > 0) {
-    const ssize_t wrote = ::pwrite(fd, data, length, static_cast<off_t>(offset));
-    if (wrote < 0 && errno == EINTR) {
-      continue;
-    }
-    if (wrote <= 0) {
-      return false;
-    }
-    data += wrote;
-    length -= static_cast<std::size_t>(wrote);
-    offset += static_cast<std::uint64_t>(wrote);
-  }
-  return true;
-}
-
-// Room for the whole file at once, so segments written far apart never fail on a full disk late.
-void Preallocate(int fd, std::uint64_t length) {
-  if (length == 0 || ::fallocate(fd, 0, 0, static_cast<off_t>(length)) == 0) {
-    return;
-  }
-  if (::ftruncate(fd, static_cast<off_t>(length)) != 0) {
-    // Writing will tell.
-  }
-}
-
-// Opens the part file of `final` for writing and locks it against a second download.
-int OpenPart(const std::filesystem::path& part) {
-  const int fd = ::open(part.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 // Settles the file on the first answer: a part file left by an interrupted download of
 // the same address is taken up (continued when the file is unchanged, else started
@@ -673,27 +615,6 @@ DownloadFailure FailureOf(CURLcode code) {
       return DownloadFailure::NetworkError;
   }
 }
-
-// The whole speed over the last second or so, from samples of the bytes received.
-class SpeedMeter {
- public:
-  double Sample(std::uint64_t received) {
-    const auto now = SteadyClock::now();
-    samples_.push_back({now, received});
-    while (samples_.size() > 2 && now - samples_.front().first > std::chrono::seconds(2)) {
-      samples_.erase(samples_.begin());
-    }
-    const double seconds = std::chrono::duration<double>(now - samples_.front().first).count();
-    if (seconds <= 0 || received < samples_.front().second) {
-      samples_.assign(1, samples_.back());
-      return 0;
-    }
-    return static_cast<double>(received - samples_.front().second) / seconds;
-  }
-
- private:
-  std::vector<std::pair<SteadyClock::time_point, std::uint64_t>> samples_;
-};
 
 // Connections are added only while they bring speed: one alone for a moment, then a
 // second; all of them when the second raised the whole speed clearly (a server that

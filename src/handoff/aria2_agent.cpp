@@ -3,8 +3,8 @@
 #include "handoff/file_download.h"
 #include "handoff/file_names.h"
 #include "web/code_page_converter.h"
-#include "web/curl_support.h"
 #include "web/detached_worker.h"
+#include "web/wire_transfer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,35 +34,10 @@ std::string JsonString(std::string_view utf8) {
 
 // What the caller and the call's worker share; the worker may outlive the caller's wait.
 struct Aria2Exchange {
-  std::string url;
-  std::string request;
-  long timeoutMs = 0;
-  bool answered = false;
-  curl_support::ResponseCollector response;
+  WireRequest request;
+  WireOptions options;
+  WireOutcome outcome;
 };
-
-void Perform(Aria2Exchange& exchange, const std::atomic<bool>& abort) {
-  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
-  if (!easy) {
-    return;
-  }
-  CURL* handle = easy.get();
-  const curl_support::HeaderList headers = curl_support::MakeHeaderList({"Content-Type: application/json"}, {"Expect"});
-  curl_easy_setopt(handle, CURLOPT_URL, exchange.url.c_str());
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-  curl_support::SetMethodAndBody(handle, "POST", exchange.request, true);
-  exchange.response.bodyCap = kAria2AnswerCap;
-  exchange.response.guard.abort = &abort;
-  curl_support::CollectResponse(handle, exchange.response);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::min(exchange.timeoutMs, 1000L));
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, exchange.timeoutMs);
-  if (curl_easy_perform(handle) != CURLE_OK) {
-    return;
-  }
-  long status = 0;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-  exchange.answered = status == 200;
-}
 
 }  // namespace
 
@@ -72,14 +47,27 @@ std::string Aria2Call(const Aria2Settings& settings, std::string_view method, st
   if (!params.empty()) {
     list += (list.empty() ? "" : ",") + std::string(params);
   }
-  exchange->url = "http://" + settings.host + ":" + std::to_string(settings.port) + "/jsonrpc";
-  exchange->request =
-      R"({"jsonrpc":"2.0","id":"quorvane","method":)" + JsonString(method) + R"(,"params":[)" + list + "]}";
-  exchange->timeoutMs = std::max<long>(1, static_cast<long>(settings.timeout.count()));
+  WireRequest& request = exchange->request;
+  request.url = "http://" + settings.host + ":" + std::to_string(settings.port) + "/jsonrpc";
+  request.method = "POST";
+  request.headerLines = {"Content-Type: application/json"};
+  request.suppressed = {"Expect"};
+  request.body = R"({"jsonrpc":"2.0","id":"quorvane","method":)" + JsonString(method) + R"(,"params":[)" + list + "]}";
+  request.sendsBody = true;
+  const std::chrono::milliseconds timeout = std::max(std::chrono::milliseconds(1), settings.timeout);
+  exchange->options.connectLimit = std::min(timeout, std::chrono::milliseconds(1000));
+  exchange->options.totalLimit = timeout;
+  exchange->options.bodyCap = kAria2AnswerCap;
   // The window keeps painting and its timers tick while aria2 is asked.
-  const bool inTime = RunDetached([exchange](const std::atomic<bool>& abort) { Perform(*exchange, abort); },
-                                  CurrentEventPump(), Clock::now() + settings.timeout);
-  return inTime && exchange->answered ? exchange->response.result.body : std::string();
+  const bool inTime = RunDetached(
+      [exchange](const std::atomic<bool>& abort) {
+        WireOptions options = exchange->options;
+        options.abort = &abort;
+        exchange->outcome = TransferWire(exchange->request, options);
+      },
+      CurrentEventPump(), Clock::now() + settings.timeout);
+  const WireOutcome& outcome = exchange->outcome;
+  return inTime && outcome.completed && outcome.status == 200 ? outcome.result.body : std::string();
 }
 
 std::unique_ptr<DownloadAgent> Aria2Agent::Connect(const Aria2Settings& settings) {

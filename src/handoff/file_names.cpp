@@ -2,10 +2,8 @@
 
 #include "util/text_pieces.h"
 #include "util/text_search.h"
+#include "util/file_system.h"
 #include "web/code_page_converter.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -139,29 +137,28 @@ std::string NameFromAddress(std::string_view address) {
 
 std::filesystem::path ReserveFreePath(const std::filesystem::path& folder, const std::string& name,
                                       std::string_view companion) {
-  // O_EXCL: a name is ours only if nobody, not even another download, has it yet.
-  const auto create = [](const std::filesystem::path& path) {
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (file >= 0) {
-      ::close(file);
-    }
-    return file >= 0;
-  };
-  const std::filesystem::path clean(CleanFileName(name));
-  const std::string stem = clean.stem().string();
-  const std::string extension = clean.extension().string();
+  // Names are UTF-8 whatever the system's code page is.
+  const std::string clean = CleanFileName(name);
+  const std::u8string cleanName(clean.begin(), clean.end());
+  const std::filesystem::path cleanPath(cleanName);
+  const std::u8string stem = cleanPath.stem().u8string();
+  const std::u8string extension = cleanPath.extension().u8string();
+  const std::u8string companionName(companion.begin(), companion.end());
   for (int attempt = 0; attempt < 10000; ++attempt) {
-    const std::string candidate =
-        attempt == 0 ? clean.string() : stem + " (" + std::to_string(attempt) + ")" + extension;
+    const std::string number = " (" + std::to_string(attempt) + ")";
+    const std::u8string candidate =
+        attempt == 0 ? cleanName : stem + std::u8string(number.begin(), number.end()) + extension;
+    // A name is ours only if nobody, not even another download, has it yet.
     const std::filesystem::path path = folder / candidate;
-    if (!create(path)) {
+    if (!CreateNewFile(path)) {
       continue;
     }
-    if (companion.empty() || create(folder / (candidate + std::string(companion)))) {
+    if (companion.empty() || CreateNewFile(folder / (candidate + companionName))) {
       return path;
     }
     // The companion is someone else's: give the name back and try the next pair.
-    ::unlink(path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
   }
   return {};
 }

@@ -3,10 +3,8 @@
 #include "resolve/number_rules.h"
 #include "util/text_pieces.h"
 #include "util/text_search.h"
-#include "web/cookie_store.h"
-#include "web/curl_support.h"
 #include "web/transfer.h"
-
+#include "web/wire_transfer.h"
 
 namespace quorvane {
 namespace {
@@ -41,12 +39,6 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
   if (target.port < 0 || target.port > 65535 || !IsPlainHost(target.host)) {
     return {};
   }
-  const curl_support::EasyHandle easy = curl_support::NewEasyHandle();
-  if (!easy) {
-    return {};
-  }
-  CURL* handle = easy.get();
-
   if (LowerCaseText(request.method) != "post") {
     request.method = "GET";
   }
@@ -69,39 +61,36 @@ std::string HostingPageAccess(HostingRequest& request, std::string* responseHead
   ComposedRequest composed;
   composed.host = target.host;
   composed.path = target.path;
-  curl_support::WireRequest wire;
+  WireRequest wire;
   wire.url = TransferUrl(composed);
   wire.port = target.port;
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
-  const std::string proxy = request.proxy ? "http://" + *request.proxy : std::string();
-  curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(handle, CURLOPT_USERAGENT, kHostingUserAgent);
-
   wire.suppressed = {"Expect"};
   if (post && !sendsBody) {
     wire.suppressed.emplace_back("Content-Type");
     wire.suppressed.emplace_back("Content-Length");
   }
-  wire.headerLines = curl_support::HeaderLines(request.headers);
+  wire.headerLines = HeaderLines(request.headers);
   wire.method = request.method;
   wire.body = request.body;
   wire.sendsBody = sendsBody;
-  CookieStore::Process().Attach(handle);
 
+  WireOptions options;
+  options.follow = true;
+  options.plainHttpOnly = true;
+  options.cookieStore = true;
+  options.proxy = request.proxy.value_or("");
+  options.userAgent = kHostingUserAgent;
   // Sending and receiving are bounded by progress: a stretch of the time-out with no
   // byte moving in either direction gives the request up.
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
-  curl_support::ResponseCollector collector;
-  collector.bodyCap = kBodyCap;
-  collector.guard.stallLimit = std::max(timeouts.connect, timeouts.sendAndReceive);
-  collector.guard.abort = abort;
-  curl_support::CollectResponse(handle, collector);
-  curl_support::PerformRequest(handle, std::move(wire), true, "http", collector);
+  options.connectLimit = timeouts.connect;
+  options.stallLimit = std::max(timeouts.connect, timeouts.sendAndReceive);
+  options.abort = abort;
+  WireOutcome outcome = TransferWire(std::move(wire), options);
 
   if (responseHeaders != nullptr) {
-    *responseHeaders = collector.result.responseHeaders;
+    *responseHeaders = outcome.result.responseHeaders;
   }
-  return std::move(collector.result.body);
+  return std::move(outcome.result.body);
 }
 
 }  // namespace quorvane

@@ -1,66 +1,30 @@
 #include "util/regex_object.h"
 
+#include "util/regex_engine.h"
 #include "web/encodings.h"
-
-#include <unicode/uregex.h>
-
-#include <memory>
 
 namespace quorvane {
 namespace {
 
-struct RegexCloser {
-  void operator()(URegularExpression* regex) const { uregex_close(regex); }
-};
-using CompiledRegex = std::unique_ptr<URegularExpression, RegexCloser>;
+using MatchSpans = std::vector<RegexSpan>;
 
-// Null for a pattern the engine rejects: such a pattern matches nothing.
-CompiledRegex Compile(const std::u16string& pattern, unsigned flags) {
-  UErrorCode status = U_ZERO_ERROR;
-  CompiledRegex regex(
-      uregex_open(pattern.data(), static_cast<int32_t>(pattern.size()), flags, nullptr, &status));
-  if (U_FAILURE(status)) {
-    return nullptr;
-  }
-  return regex;
-}
-
-// Where one match and each of its groups lie in the searched units; a group that took
-// no part in the match has a negative start.
-struct Span {
-  int32_t start = -1;
-  int32_t end = -1;
-};
-using MatchSpans = std::vector<Span>;
-
-// The matches of `regex` in `units`, every one or the first. Each match is bounded by
-// `timeLimit` (ICU's steps of 10,000 backtracking states): the engine restarts its count
-// for every match, and the search ends at a match that runs out of time, keeping the
-// matches found before it.
-std::vector<MatchSpans> FindMatches(URegularExpression* regex, const std::u16string& units, bool global,
-                                    int32_t timeLimit) {
+// The matches of `engine` in `units`, every one or the first. Each match is bounded by
+// `timeLimit`, counted anew for every match; the search ends at a match that runs out of
+// time, keeping the matches found before it.
+std::vector<MatchSpans> FindMatches(RegexEngine& engine, const std::u16string& units, bool global, int timeLimit) {
   std::vector<MatchSpans> matches;
-  UErrorCode status = U_ZERO_ERROR;
-  uregex_setText(regex, units.data(), static_cast<int32_t>(units.size()), &status);
-  uregex_setTimeLimit(regex, timeLimit, &status);
-  const int32_t groups = uregex_groupCount(regex, &status);
-  const auto length = static_cast<int32_t>(units.size());
-  int32_t from = 0;
-  while (U_SUCCESS(status) && from <= length && uregex_find(regex, from, &status)) {
-    MatchSpans spans(static_cast<std::size_t>(groups) + 1);
-    for (int32_t group = 0; group <= groups; ++group) {
-      Span& span = spans[static_cast<std::size_t>(group)];
-      span.start = uregex_start(regex, group, &status);
-      span.end = uregex_end(regex, group, &status);
-    }
-    if (U_FAILURE(status)) {
+  engine.SetText(units);
+  std::size_t from = 0;
+  while (from <= units.size()) {
+    MatchSpans spans = engine.FindFrom(from, timeLimit);
+    if (spans.empty()) {
       break;
     }
-    from = spans[0].end;
+    from = static_cast<std::size_t>(spans[0].end);
     if (spans[0].end == spans[0].start) {
       // An empty match: the next one is looked for a character further on.
-      const bool pair = from + 1 < length && (units[static_cast<std::size_t>(from)] & 0xFC00) == 0xD800 &&
-                        (units[static_cast<std::size_t>(from) + 1] & 0xFC00) == 0xDC00;
+      const bool pair = from + 1 < units.size() && (units[from] & 0xFC00) == 0xD800 &&
+                        (units[from + 1] & 0xFC00) == 0xDC00;
       from += pair ? 2 : 1;
     }
     matches.push_back(std::move(spans));
@@ -71,7 +35,7 @@ std::vector<MatchSpans> FindMatches(URegularExpression* regex, const std::u16str
   return matches;
 }
 
-std::u16string_view Piece(const std::u16string& units, Span span) {
+std::u16string_view Piece(const std::u16string& units, RegexSpan span) {
   if (span.start < 0 || span.end < span.start) {
     return {};
   }
@@ -137,13 +101,8 @@ bool RegexObject::Prepare(std::string_view pattern, std::optional<bool> ignoreCa
                           std::optional<bool> global) {
   matches_.clear();
   pattern_ = GbkToUtf16(pattern);
-  flags_ = UREGEX_UNIX_LINES;
-  if (ignoreCase.value_or(true)) {
-    flags_ |= UREGEX_CASE_INSENSITIVE;
-  }
-  if (multiline.value_or(true)) {
-    flags_ |= UREGEX_MULTILINE;
-  }
+  ignoreCase_ = ignoreCase.value_or(true);
+  multiline_ = multiline.value_or(true);
   global_ = global.value_or(true);
   prepared_ = true;
   return true;
@@ -155,8 +114,8 @@ std::string RegexObject::ReplaceText(std::string_view source, std::string_view r
   if (!prepared_) {
     return {};
   }
-  const CompiledRegex regex = Compile(pattern_, flags_);
-  if (!regex) {
+  RegexEngine engine(pattern_, ignoreCase_, multiline_);
+  if (!engine.Compiled()) {
     return std::string(source);
   }
   const std::u16string text = GbkToUtf16(source);
@@ -164,7 +123,7 @@ std::string RegexObject::ReplaceText(std::string_view source, std::string_view r
   std::u16string result;
   result.reserve(text.size());
   std::size_t copied = 0;
-  for (const MatchSpans& match : FindMatches(regex.get(), text, global_, timeLimit_)) {
+  for (const MatchSpans& match : FindMatches(engine, text, global_, timeLimit_)) {
     result.append(text, copied, static_cast<std::size_t>(match[0].start) - copied);
     AppendReplacement(result, with, text, match);
     copied = static_cast<std::size_t>(match[0].end);
@@ -175,12 +134,15 @@ std::string RegexObject::ReplaceText(std::string_view source, std::string_view r
 
 int RegexObject::Search(std::string_view text) {
   matches_.clear();
-  const CompiledRegex regex = prepared_ ? Compile(pattern_, flags_) : nullptr;
-  if (!regex) {
+  if (!prepared_) {
+    return 0;
+  }
+  RegexEngine engine(pattern_, ignoreCase_, multiline_);
+  if (!engine.Compiled()) {
     return 0;
   }
   const std::u16string units = GbkToUtf16(text);
-  for (const MatchSpans& spans : FindMatches(regex.get(), units, global_, timeLimit_)) {
+  for (const MatchSpans& spans : FindMatches(engine, units, global_, timeLimit_)) {
     Match match;
     match.text = Utf16ToGbk(Piece(units, spans[0]));
     for (std::size_t group = 1; group < spans.size(); ++group) {

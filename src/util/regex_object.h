@@ -7,7 +7,7 @@
 
 namespace quorvane {
 
-// The program's regular-expression matcher over ICU. Texts in and out are GBK and are
+// The program's regular-expression object over the platform's engine. Texts in and out are GBK and are
 // matched character by character; only a line feed ends a line; match and group
 // numbers count from 1. Failures give empty or zero results, never errors. Patterns
 // come from remote pages, so each match is bounded in time: one that runs out matches
@@ -40,7 +40,7 @@ class RegexObject {
   // The number of groups of the first match; 0 without matches.
   int SubMatchCount() const;
 
-  // The bound on each match, in ICU's steps of 10,000 backtracking states.
+  // The bound on each match, in the engine's steps (ICU's: 10,000 backtracking states).
   void SetTimeLimit(int steps) { timeLimit_ = steps; }
 
  private:
@@ -51,7 +51,8 @@ class RegexObject {
 
   bool prepared_ = false;
   std::u16string pattern_;
-  unsigned flags_ = 0;
+  bool ignoreCase_ = true;
+  bool multiline_ = true;
   bool global_ = true;
   int timeLimit_ = kDefaultTimeLimit;
   std::vector<Match> matches_;

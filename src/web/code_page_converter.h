@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-// Conversions between code-page bytes and UTF-16 over ICU converters, one cached
-// converter per code page and thread. Code pages are Windows numbers (936, 950, 65001,
-// 0 for the system code page, which is GBK here).
+// Conversions between code-page bytes and UTF-16, over the platform's converters (ICU's
+// on Linux, the NLS calls on Windows). Code pages are Windows numbers (936, 950, 65001,
+// 0 for the system code page, which is GBK on Linux).
 namespace quorvane::codepage {
 
 inline constexpr unsigned kSystem = 0;

@@ -1,24 +1,16 @@
 #pragma once
 
-#include <curl/curl.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorvane {
 
-// Prepares libcurl once for the whole process; safe to call from any thread.
-void EnsureCurlReady();
-
-// The process-wide cookie store that both HTTP clients share: one libcurl share
-// handle, guarded by its own locks so transfers on any thread may use it at once.
+// The process-wide cookie store that both HTTP clients share: the platform's own (one
+// libcurl share handle on Linux), usable from transfers on any thread at once.
 class CookieStore {
  public:
   static CookieStore& Process();
-
-  // The transfer sends the store's cookies for its host and keeps those it receives.
-  void Attach(CURL* handle);
 
   // Keeps the "Set-Cookie: " lines of a raw header block for "http://" + host, for
   // transfers that did not use the store. A cookie whose Domain the host does not
@@ -35,10 +27,9 @@ class CookieStore {
   CookieStore& operator=(const CookieStore&) = delete;
 
  private:
-  CookieStore();
-  void Apply(const char* command);
-
-  CURLSH* share_;
+  CookieStore() = default;
+  // Keeps one cookie given as a Netscape cookie-file line.
+  void Store(const std::string& cookieFileLine);
 };
 
 }  // namespace quorvane

@@ -1,11 +1,9 @@
 #include "web/encodings.h"
 
+#include "web/chinese_script.h"
 #include "web/code_page_converter.h"
 
-#include <unicode/utrans.h>
-
 #include <algorithm>
-#include <memory>
 
 namespace quorvane {
 namespace {
@@ -15,93 +13,34 @@ bool IsAscii(std::string_view text) {
                      [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
 }
 
-struct TransliteratorCloser {
-  void operator()(UTransliterator* transliterator) const { utrans_close(transliterator); }
-};
-using TransliteratorHandle = std::unique_ptr<UTransliterator, TransliteratorCloser>;
+// The length in units of the character at `at`: two for a surrogate pair.
+std::size_t CharacterLength(std::u16string_view units, std::size_t at) {
+  return at + 1 < units.size() && (units[at] & 0xFC00) == 0xD800 && (units[at + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
+}
 
-TransliteratorHandle OpenTransliterator(std::u16string_view id) {
-  UErrorCode status = U_ZERO_ERROR;
-  TransliteratorHandle opened(utrans_openU(id.data(), static_cast<int32_t>(id.size()), UTRANS_FORWARD, nullptr,
-                                           0, nullptr, &status));
-  if (U_FAILURE(status)) {
-    opened.reset();
+bool GbkWrites(std::u16string_view character) {
+  return !codepage::Encode(character, codepage::kGbk, codepage::Unwritable::EndText).empty();
+}
+
+// `units` simplified, except characters whose simplified form GBK lacks (some map into
+// Unicode's Extension A): written out they would become "?", so they stay as they are.
+std::u16string SimplifiedForGbk(std::u16string_view units) {
+  const std::u16string mapped = TraditionalToSimplified(units);
+  // The mapping goes character by character; where it changed the length, the
+  // characters are mapped one at a time to line them up.
+  const bool aligned = mapped.size() == units.size();
+  std::u16string result;
+  result.reserve(units.size());
+  for (std::size_t at = 0; at < units.size();) {
+    const std::size_t length = CharacterLength(units, at);
+    const std::u16string_view before = units.substr(at, length);
+    const std::u16string after = aligned && CharacterLength(mapped, at) == length
+                                     ? std::u16string(mapped.substr(at, length))
+                                     : TraditionalToSimplified(before);
+    result += after == before || GbkWrites(after) ? std::u16string_view(after) : before;
+    at += length;
   }
-  return opened;
-}
-
-// `units` mapped by `transliterator`; empty when the mapping fails.
-std::u16string Transliterate(UTransliterator* transliterator, std::u16string units) {
-  const auto length = static_cast<int32_t>(units.size());
-  for (int32_t capacity = length * 2 + 16;; capacity *= 2) {
-    std::u16string buffer = units;
-    buffer.resize(static_cast<std::size_t>(capacity));
-    int32_t textLength = length;
-    int32_t limit = length;
-    UErrorCode status = U_ZERO_ERROR;
-    utrans_transUChars(transliterator, buffer.data(), &textLength, capacity, 0, &limit, &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-      continue;
-    }
-    if (U_FAILURE(status)) {
-      return {};
-    }
-    buffer.resize(static_cast<std::size_t>(textLength));
-    return buffer;
-  }
-}
-
-bool GbkWritesAll(std::u16string_view units) {
-  return codepage::Encode(units, codepage::kGbk, codepage::Unwritable::EndText).size() ==
-         codepage::Encode(units, codepage::kGbk).size();
-}
-
-// ICU maps some traditional characters that GBK has to simplified forms of Unicode's
-// Extension A, which GBK lacks; written out they would become "?". Such characters are
-// found once by mapping every GBK character, and left out of the mapping. The result is
-// a UnicodeSet pattern of everything else, or empty when every mapped form can be written.
-const std::u16string& MappingFilter() {
-  static const std::u16string filter = [] {
-    std::u16string excluded;
-    TransliteratorHandle transliterator = OpenTransliterator(u"Hant-Hans");
-    if (transliterator == nullptr) {
-      return excluded;
-    }
-    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
-      for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
-        const char bytes[] = {static_cast<char>(lead), static_cast<char>(trail)};
-        const std::u16string character = codepage::Decode(std::string_view(bytes, 2), codepage::kGbk);
-        if (character.size() != 1 || character[0] < 0x80 || character[0] == u'\uFFFD') {
-          continue;
-        }
-        const std::u16string simplified = Transliterate(transliterator.get(), character);
-        if (!simplified.empty() && simplified != character && !GbkWritesAll(simplified)) {
-          excluded += u"\\u";
-          for (int shift = 12; shift >= 0; shift -= 4) {
-            excluded += u"0123456789ABCDEF"[(character[0] >> shift) & 0xF];
-          }
-        }
-      }
-    }
-    return excluded.empty() ? excluded : u"[^" + excluded + u"]";
-  }();
-  return filter;
-}
-
-// Building the transliterator takes milliseconds and it must not be shared between
-// threads, so each thread builds its own once.
-UTransliterator* TraditionalToSimplified() {
-  thread_local TransliteratorHandle transliterator = [] {
-    TransliteratorHandle opened = OpenTransliterator(u"Hant-Hans");
-    const std::u16string& filter = MappingFilter();
-    if (opened != nullptr && !filter.empty()) {
-      UErrorCode status = U_ZERO_ERROR;
-      // Without the filter those few characters still become "?", the rest maps.
-      utrans_setFilter(opened.get(), filter.data(), static_cast<int32_t>(filter.size()), &status);
-    }
-    return opened;
-  }();
-  return transliterator.get();
+  return result;
 }
 
 std::u16string_view UpToZeroUnit(std::u16string_view wide) {
@@ -147,15 +86,7 @@ std::string ToSimplifiedChinese(std::string_view text) {
   if (IsAscii(text)) {
     return std::string(text);
   }
-  UTransliterator* transliterator = TraditionalToSimplified();
-  if (transliterator == nullptr) {
-    return std::string(text);
-  }
-  const std::u16string simplified = Transliterate(transliterator, codepage::Decode(text, codepage::kGbk));
-  if (simplified.empty()) {
-    // A failed mapping keeps the text as it was rather than losing it.
-    return std::string(text);
-  }
+  const std::u16string simplified = SimplifiedForGbk(codepage::Decode(text, codepage::kGbk));
   return std::string(AsText(codepage::Encode(simplified, codepage::kGbk)));
 }
 

@@ -1,13 +1,10 @@
 #include "web/transfer.h"
 
-#include "web/cookie_store.h"
-#include "web/curl_support.h"
+#include "web/wire_transfer.h"
 
 #include <algorithm>
 
 namespace quorvane {
-
-using namespace curl_support;
 
 std::string EscapeUrlBytes(std::string_view bytes, bool escapeHash) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -38,35 +35,18 @@ std::string TransferUrl(const ComposedRequest& request) {
   return (request.https ? "https://" : "http://") + request.host + EscapeUrlBytes(request.path, true);
 }
 
-TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,
-                               std::size_t bodyCap) {
+bool IsTransferable(const ComposedRequest& request) {
   // Port 0 means the scheme's own port, as it always has; other ports out of range
-  // cannot be connected to at all, and a host libcurl would read otherwise is refused.
-  if (!request.sendsRequest || request.port < 0 || request.port > 65535 || !IsPlainHost(request.host)) {
-    return {};
-  }
-  const EasyHandle easy = NewEasyHandle();
-  if (!easy) {
-    return {};
-  }
-  CURL* handle = easy.get();
-  ResponseCollector collector;
-  collector.bodyCap = bodyCap;
-  collector.guard.abort = &abort;
-  CollectResponse(handle, collector);
+  // cannot be connected to at all, and a host read otherwise is refused.
+  return request.sendsRequest && request.port >= 0 && request.port <= 65535 && IsPlainHost(request.host);
+}
 
+WireRequest WireRequestFor(const ComposedRequest& request) {
   WireRequest wire;
   wire.url = TransferUrl(request);
   wire.port = request.port;
-  // Any byte in the proxy field means "through a proxy".
-  const std::string proxy = request.proxy.empty() ? std::string() : "http://" + request.proxy;
-  curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
-
+  // The caller's lines go out as they stand, in their order, a User-Agent line too.
   wire.headerLines = HeaderLines(request.headerText);
-  // A User-Agent line of the caller goes out as it stands, in its place.
-  if (!HasHeaderLine(wire.headerLines, "User-Agent")) {
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, request.userAgent.c_str());
-  }
   wire.suppressed = {"Expect"};
   if (!HasHeaderLine(wire.headerLines, "Accept")) {
     wire.suppressed.emplace_back("Accept");
@@ -78,23 +58,21 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   wire.method = request.method;
   wire.body = request.body;
   wire.sendsBody = request.sendsBody;
+  return wire;
+}
 
+WireOptions WireOptionsFor(const ComposedRequest& request) {
   // The request flags' effects: a secure request follows redirects and uses the
   // cookie store whatever else was asked, and is not redirected to plain HTTP; a plain
   // one may be redirected to HTTPS. Reload and need-file concern a cache we do not have.
-  if (request.UsesCookieStore()) {
-    CookieStore::Process().Attach(handle);
-  }
-  PerformRequest(handle, std::move(wire), request.FollowsRedirects(), request.https ? "https" : "http,https",
-                 collector);
-
-  if (!request.UsesCookieStore()) {
-    // Kept for the host that gave the final answer, which a redirect may have changed.
-    char* finalUrl = nullptr;
-    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &finalUrl);
-    CookieStore::Process().StoreFromHeaders(UrlHostOf(finalUrl), collector.result.responseHeaders);
-  }
-  return std::move(collector.result);
+  WireOptions options;
+  options.follow = request.FollowsRedirects();
+  options.keepsHttps = request.https;
+  options.cookieStore = request.UsesCookieStore();
+  // Any byte in the proxy field means "through a proxy".
+  options.proxy = request.proxy;
+  options.userAgent = request.userAgent;
+  return options;
 }
 
 }  // namespace quorvane

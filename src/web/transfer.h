@@ -13,9 +13,9 @@ namespace quorvane {
 // Bodies stop growing here, so a hostile server cannot exhaust memory.
 inline constexpr std::size_t kBodyCap = 64u << 20;
 
-// Carries out a composed request over libcurl: the request line, the header text
-// line by line in its order, the body of a POST. Reads the whole body (up to
-// `bodyCap`) and the raw headers of the final answer. A failure gives an empty body;
+// Carries out a composed request over the platform's HTTP library: the request line,
+// the header text line by line in its order, the body of a POST. Reads the whole body
+// (up to `bodyCap`) and the raw headers of the final answer. A failure gives an empty body;
 // a connection that breaks mid-body gives what arrived. Stops early once `abort` is
 // set.
 TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,

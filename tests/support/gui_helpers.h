@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/qt/gbk_qstring.h"
+#include "handoff/qt/gbk_qstring.h"
 #include "app/qt/main_window.h"
 
 #include <QAbstractButton>

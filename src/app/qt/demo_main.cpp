@@ -8,7 +8,7 @@
 //                                       prints what the window shows, answers the
 //                                       update question Yes, and exits
 #include "app/qt/application.h"
-#include "app/qt/gbk_qstring.h"
+#include "handoff/qt/gbk_qstring.h"
 #include "standins/aria2_daemon.h"
 #include "standins/download_standin.h"
 #include "standins/hosting_standin.h"

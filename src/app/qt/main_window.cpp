@@ -2,7 +2,7 @@
 
 #include "app/embedded_assets.h"
 #include "app/jpeg_image.h"
-#include "app/qt/gbk_qstring.h"
+#include "handoff/qt/gbk_qstring.h"
 #include "web/encodings.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #include "handoff/qt/qt_handoff.h"
 
-#include "app/qt/gbk_qstring.h"
+#include "handoff/qt/gbk_qstring.h"
 #include "web/code_page_converter.h"
 #include "web/transfer.h"
 

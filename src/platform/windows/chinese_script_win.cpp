@@ -1,4 +1,4 @@
-#include "platform/windows/chinese_script.h"
+#include "web/chinese_script.h"
 
 #include <windows.h>
 

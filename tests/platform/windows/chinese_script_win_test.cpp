@@ -1,21 +1,14 @@
-#include "platform/windows/chinese_script.h"
+#include "web/chinese_script.h"
+
+#include "support/wine.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 namespace quorvane {
 namespace {
 
-bool RunningUnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 TEST(ChineseScript, TraditionalCharactersBecomeSimplified) {
-  if (RunningUnderWine()) {
-    GTEST_SKIP() << "Wine's LCMapStringEx leaves traditional characters unchanged";
-  }
+  QUORVANE_SKIP_WITHOUT_CHINESE_SIMPLIFICATION();
   EXPECT_EQ(TraditionalToSimplified(u"\u4E2D\u83EF"), u"\u4E2D\u534E");  // 中華 -> 中华
   EXPECT_EQ(TraditionalToSimplified(u"\u7DB2\u76E4 ok"), u"\u7F51\u76D8 ok");  // 網盤 -> 网盘
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-// The program's texts are GBK; widgets hold UTF-16. These are the only crossings.
+// The program's texts are GBK; widgets hold UTF-16. These are the only crossings, kept in
+// the lowest Qt layer so that the hand-off and the window share them.
 namespace quorvane {
 
 inline QString ToQString(std::string_view gbk) { return QString::fromStdU16String(GbkToUtf16(gbk)); }

@@ -57,6 +57,8 @@ std::string Utf8Text(const DownloadFailureFacts& facts) {
       return "服务器把下载转到了不是 http:// 或 https:// 的地址，已拒绝";
     case DownloadFailure::NetworkError:
       return "网络错误（代码 " + std::to_string(facts.networkCode) + "）" + ReceivedText(facts);
+    case DownloadFailure::FileChanging:
+      return "服务器上的文件在下载过程中不断变化，下载已停止，请稍后重新下载";
     case DownloadFailure::CannotWrite:
       return "无法在下载文件夹中写入文件（磁盘已满或没有权限）";
     case DownloadFailure::CannotRename:

@@ -22,6 +22,7 @@ enum class DownloadFailure {
   TooManyRedirects,
   RedirectElsewhere, // a redirect to a scheme other than http or https
   NetworkError,      // any other transfer failure
+  FileChanging,      // the server's file changed again and again during the download
   CannotWrite,
   CannotRename,
 };

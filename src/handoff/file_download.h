@@ -22,7 +22,9 @@ struct DownloadProgress {
   std::string fileName;                 // UTF-8, once known
   std::uint64_t received = 0;
   std::optional<std::uint64_t> total;   // when the server said
-  double bytesPerSecond = 0;
+  double bytesPerSecond = 0;            // the whole download's, over all connections
+  int connections = 0;                  // connections that brought bytes in the last second
+  std::optional<double> secondsLeft;    // when the size and a speed are known
 };
 
 enum class DownloadOutcome { Finished, Failed, Cancelled };
@@ -39,13 +41,22 @@ struct DownloadSettings {
   int attempts = 5;                                  // a broken connection is resumed this often
   std::chrono::milliseconds stallLimit{30000};       // no byte for this long ends the download
   std::chrono::milliseconds progressInterval{100};
+  int connections = 8;                               // at most this many at once, 1 … 16
+  std::uint64_t minimumSplit = 1u << 20;             // no connection is given less than this
+  bool addOnlyWhatHelps = true;                      // else every connection at once once ranges work
 };
 
-// One file downloaded over libcurl on a thread of its own into `settings.folder`: the
-// name from Content-Disposition, else `suggestedName` (UTF-8), else from the address,
-// cleaned, never replacing a file; written to "<name>.part" and renamed when complete.
-// A broken connection is resumed with a Range request when the server allows it, else
-// started again; a server that stops sending ends the download after one stall limit.
+inline constexpr int kMaxConnections = 16;
+
+// One file downloaded over libcurl into `settings.folder`: the name from
+// Content-Disposition, else `suggestedName` (UTF-8), else from the address, cleaned,
+// never replacing a file; written to "<name>.part" and renamed when complete.
+// When the server answers ranges with 206 and a steady length, the file is fetched over
+// several connections at once, each writing its segment in place; otherwise over one,
+// resumed with a Range request after a break, or started again. A server that stops
+// sending ends the download after one stall limit. Ending the object while it runs
+// (the program closing) keeps "<name>.part" and "<name>.part.state", and the next
+// download of the same address continues there; Cancel() removes them.
 class FileDownload {
  public:
   using ProgressHandler = std::function<void(const DownloadProgress&)>;
@@ -58,7 +69,10 @@ class FileDownload {
   FileDownload(const FileDownload&) = delete;
   FileDownload& operator=(const FileDownload&) = delete;
 
+  // Stops the download and removes what it wrote.
   void Cancel() { cancel_.store(true); }
+  // How many connections it may use from now on, 1 … kMaxConnections.
+  void SetConnections(int connections) { connections_.store(connections); }
 
  private:
   void Run();
@@ -69,6 +83,8 @@ class FileDownload {
   ProgressHandler onProgress_;
   DoneHandler onDone_;
   std::atomic<bool> cancel_{false};
+  std::atomic<bool> keepForResume_{false};
+  std::atomic<int> connections_;
   std::thread thread_;
 };
 

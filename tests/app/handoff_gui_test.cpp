@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -237,6 +238,66 @@ TEST_F(HandoffGuiTest, TheNewVersionButtonDownloadsTheRelease) {
   EXPECT_EQ(std::filesystem::file_size(folder_ / "quorvane_v16.zip"), 3u << 20);
   EXPECT_FALSE(download->findChild<QPushButton*>("openFolder")->isHidden());
   download->close();
+}
+
+// Against a server that caps each connection the window shows the whole speed, how
+// many connections are at work, and the time left; the number to use starts at 8.
+TEST_F(HandoffGuiTest, ADownloadShowsItsConnectionsAndTimeLeft) {
+  standins::DownloadStandin::Options capped;
+  capped.bytesPerSecondPerConnection = 1u << 20;
+  standins::DownloadStandin server({{"/files/capped.bin", 8u << 20}}, capped);
+  Window().SetText(Control::编辑框2, server.Url("/files/capped.bin"));
+  Click("按钮7");
+  DownloadWindow* download = nullptr;
+  ASSERT_TRUE(WaitUntil([&download] { return (download = OpenDownloadWindow()) != nullptr; }, 5000));
+  EXPECT_EQ(download->findChild<QSpinBox*>("connectionCount")->value(), 8);
+  auto* connections = download->findChild<QLabel*>("connections");
+  auto* timeLeft = download->findChild<QLabel*>("timeLeft");
+  int most = 0;
+  bool timeShown = false;
+  ASSERT_TRUE(WaitUntil([&] {
+    most = std::max(most, connections->text().section(' ', 0, 0).toInt());
+    timeShown = timeShown || timeLeft->text().startsWith(QStringLiteral("剩余 "));
+    return download->State() == "finished";
+  }, 30000));
+  EXPECT_GE(most, 2);
+  EXPECT_TRUE(timeShown);
+  EXPECT_TRUE(download->findChild<QLabel*>("speed")->text().endsWith("/s"));
+  EXPECT_TRUE(timeLeft->text().isEmpty());
+  EXPECT_EQ(std::filesystem::file_size(folder_ / "capped.bin"), 8u << 20);
+  download->close();
+}
+
+// Closing the window (as when the program ends) keeps what arrived; the same address
+// downloaded again continues into the same file.
+TEST_F(HandoffGuiTest, AClosedDownloadContinuesWhenStartedAgain) {
+  standins::DownloadStandin::Options capped;
+  capped.bytesPerSecondPerConnection = 1u << 20;
+  standins::DownloadStandin server({{"/files/resumed.bin", 8u << 20}}, capped);
+  Window().SetText(Control::编辑框2, server.Url("/files/resumed.bin"));
+  Click("按钮7");
+  QPointer<DownloadWindow> first;
+  ASSERT_TRUE(WaitUntil([&first] {
+    first = OpenDownloadWindow();
+    return first != nullptr && first->findChild<QProgressBar*>("bar")->value() >= 100;
+  }, 20000));
+  first->close();
+  ASSERT_TRUE(WaitUntil([&first] { return first.isNull(); }, 5000));
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "resumed.bin.part.state"));
+  const std::uint64_t sentBefore = server.BytesSent();
+
+  Click("按钮7");
+  DownloadWindow* second = nullptr;
+  ASSERT_TRUE(WaitUntil([&second] {
+    second = OpenDownloadWindow();
+    return second != nullptr && second->State() == "finished";
+  }, 30000));
+  EXPECT_EQ(second->File(), folder_ / "resumed.bin");
+  EXPECT_EQ(std::filesystem::file_size(folder_ / "resumed.bin"), 8u << 20);
+  EXPECT_LT(server.BytesSent() - sentBefore, 8u << 20);
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "resumed.bin.part"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "resumed.bin.part.state"));
+  second->close();
 }
 
 TEST_F(HandoffGuiTest, TheResolvedNameNamesTheFile) {

@@ -3,6 +3,7 @@
 #include "standins/download_standin.h"
 #include "standins/aria2_daemon.h"
 #include "standins/raw_http_server.h"
+#include "handoff/download_state.h"
 #include "support/gbk_literal.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,10 @@ class FileDownloadTest : public ::testing::Test {
     DownloadSettings settings{folder_};
     settings.attempts = 3;
     settings.stallLimit = stallLimit;
-    FileDownload download(address, suggestedName, settings, {}, [&](const DownloadResult& done) {
+    settings.connections = connections_;
+    settings.minimumSplit = minimumSplit_;
+    settings.addOnlyWhatHelps = false;  // the pieces, not the heuristic, are under test
+    FileDownload download(address, suggestedName, settings, onProgress_, [&](const DownloadResult& done) {
       std::lock_guard lock(mutex);
       result = done;
       ended.notify_all();
@@ -78,7 +82,24 @@ class FileDownloadTest : public ::testing::Test {
     return bytes;
   }
 
+  // Whether `path` holds exactly the stand-in's file of that version and size.
+  static bool HoldsStandinFile(const std::filesystem::path& path, std::uint64_t size, int version = 1) {
+    const std::string bytes = Read(path);
+    if (bytes.size() != size) {
+      return false;
+    }
+    for (std::uint64_t i = 0; i < size; ++i) {
+      if (bytes[i] != standins::DownloadStandin::ByteAt(i, version)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
   std::filesystem::path folder_;
+  int connections_ = 8;
+  std::uint64_t minimumSplit_ = 1u << 20;
+  FileDownload::ProgressHandler onProgress_;
 };
 
 TEST_F(FileDownloadTest, FiftyMegabytesArriveByteForByte) {
@@ -264,6 +285,114 @@ TEST_F(FileDownloadTest, EmptyFilesAndCancelling) {
   });
   EXPECT_EQ(cancelled.outcome, DownloadOutcome::Cancelled);
   EXPECT_TRUE(FilesInFolder().empty());
+}
+
+using Misbehaviour = standins::DownloadStandin::Misbehaviour;
+
+// Servers that answer ranges get several connections, each with its own piece; every
+// misbehaving one still ends with the right bytes: an ignored range or a Content-Range
+// for other bytes than asked sends the download back to one plain request, and a file
+// that changed on the server is fetched again whole.
+TEST_F(FileDownloadTest, SeveralConnectionsGiveTheRightBytesFromAnyServer) {
+  constexpr std::uint64_t size = 3u << 20;
+  constexpr std::uint64_t kPace = 4u << 20;  // per connection: slow enough for the others to join
+  minimumSplit_ = 128u << 10;
+  const struct {
+    standins::DownloadStandin::Options options;
+    int version;         // of the file that must arrive; 0: either, but one of them whole
+    int severalRanges;   // the download went over several connections: 1 yes, 0 no, -1 either
+  } cases[] = {
+      {{kPace}, 1, 1},
+      {{kPace, Misbehaviour::IgnoresRanges}, 1, 0},
+      {{kPace, Misbehaviour::WrongContentRange}, 1, 0},
+      {{kPace, Misbehaviour::ChangesFile, 256u << 10}, 0, -1},  // before or after the pieces began
+      {{kPace, Misbehaviour::ClosesAtRandom, 0, 7}, 1, 1},
+      {{kPace, Misbehaviour::ClosesAtRandom, 0, 8}, 1, 1},
+      {{kPace, Misbehaviour::None, 0, 1, 2}, 1, 1},  // one connection stalls: its piece is handed over
+  };
+  for (const auto& c : cases) {
+    const int which = static_cast<int>(&c - cases);
+    standins::DownloadStandin server({{"/files/big.bin", size}}, c.options);
+    const DownloadResult result = Download(server.Url("/files/big.bin"), {}, "", 1s);
+    ASSERT_EQ(result.outcome, DownloadOutcome::Finished) << which << " " << result.error;
+    EXPECT_EQ(result.file, folder_ / "big.bin");
+    EXPECT_TRUE(c.version == 0 ? HoldsStandinFile(result.file, size, 1) || HoldsStandinFile(result.file, size, 2)
+                               : HoldsStandinFile(result.file, size, c.version))
+        << which;
+    EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"big.bin"}) << which;
+    const auto ranges = server.RangesAsked();
+    const auto closed = std::count_if(ranges.begin(), ranges.end(), [](const std::string& range) {
+      return range.starts_with("bytes=") && range.back() != '-';
+    });
+    if (c.severalRanges >= 0) {
+      EXPECT_EQ(closed >= 2, c.severalRanges == 1) << which << ": " << closed;
+    }
+    std::filesystem::remove(result.file);
+  }
+}
+
+// A download ended with the program keeps its part file and a record of what
+// arrived; the next download of the same address continues there when the server's
+// file is unchanged, starts over in the same place when it changed, and a record for
+// another address is left alone.
+TEST_F(FileDownloadTest, AnInterruptedDownloadContinuesOnTheNextStart) {
+  constexpr std::uint64_t size = 4u << 20;
+  minimumSplit_ = 128u << 10;
+  const struct {
+    std::string recordAddress;  // empty: the download's own
+    std::string recordEtag;     // empty: the one the server gave
+    std::string saved;
+    bool continues;
+  } cases[] = {
+      {"", "", "big.bin", true},
+      {"", "\"changed\"", "big.bin", false},
+      {"http://elsewhere/big.bin", "", "big (1).bin", false},
+  };
+  for (const auto& c : cases) {
+    standins::DownloadStandin server({{"/files/big.bin", size}}, {size / 4});  // about 4 s over one connection
+    const std::string address = server.Url("/files/big.bin");
+    std::atomic<std::uint64_t> received{0};
+    onProgress_ = [&received](const DownloadProgress& progress) { received.store(progress.received); };
+    {
+      DownloadSettings settings{folder_};
+      settings.minimumSplit = minimumSplit_;
+      FileDownload interrupted(address, "", settings, onProgress_, {});
+      for (int i = 0; i < 500 && received.load() < size / 4; ++i) {
+        std::this_thread::sleep_for(10ms);
+      }
+    }
+    onProgress_ = {};
+    const auto state = folder_ / "big.bin.part.state";
+    auto record = ReadResumeRecord(state);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->address, address);
+    EXPECT_EQ(record->length, size);
+    ASSERT_FALSE(record->finished.empty());
+    if (!c.recordAddress.empty() || !c.recordEtag.empty()) {
+      record->address = c.recordAddress.empty() ? record->address : c.recordAddress;
+      record->etag = c.recordEtag.empty() ? record->etag : c.recordEtag;
+      ASSERT_TRUE(WriteResumeRecord(state, *record));
+    }
+    const std::string leftPart = Read(folder_ / "big.bin.part");
+    const std::uint64_t sentBefore = server.BytesSent();
+
+    const DownloadResult result = Download(address);
+    ASSERT_EQ(result.outcome, DownloadOutcome::Finished) << result.error;
+    EXPECT_EQ(result.file, folder_ / c.saved);
+    EXPECT_TRUE(HoldsStandinFile(result.file, size));
+    const std::uint64_t sentAgain = server.BytesSent() - sentBefore;
+    EXPECT_EQ(sentAgain < size - size / 8, c.continues) << sentAgain;
+    if (c.recordAddress.empty()) {
+      EXPECT_EQ(FilesInFolder(), std::vector<std::string>{c.saved});
+    } else {
+      // Another download's part file, placeholder and record stay as they were.
+      EXPECT_EQ(Read(folder_ / "big.bin.part"), leftPart);
+      EXPECT_EQ(FilesInFolder(), (std::vector<std::string>{"big (1).bin", "big.bin", "big.bin.part",
+                                                           "big.bin.part.state"}));
+    }
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -30,6 +31,18 @@ std::string WebAddress(std::string_view gbk) {
 }
 
 constexpr int kBarSteps = 1000;
+
+// "剩余 45 秒", "剩余 3 分 20 秒", "剩余 2 小时 5 分".
+QString TimeLeftText(double seconds) {
+  const auto whole = static_cast<long long>(seconds + 0.5);
+  if (whole < 60) {
+    return QStringLiteral("剩余 %1 秒").arg(whole);
+  }
+  if (whole < 3600) {
+    return QStringLiteral("剩余 %1 分 %2 秒").arg(whole / 60).arg(whole % 60);
+  }
+  return QStringLiteral("剩余 %1 小时 %2 分").arg(whole / 3600).arg(whole % 3600 / 60);
+}
 
 }  // namespace
 
@@ -50,6 +63,17 @@ DownloadWindow::DownloadWindow(const std::string& address, const std::string& fi
   name_->setTextFormat(Qt::PlainText);
   bytes_ = new QLabel(this);
   speed_ = new QLabel(this);
+  speed_->setObjectName(QStringLiteral("speed"));
+  connections_ = new QLabel(this);
+  connections_->setObjectName(QStringLiteral("connections"));
+  timeLeft_ = new QLabel(this);
+  timeLeft_->setObjectName(QStringLiteral("timeLeft"));
+  connectionCount_ = new QSpinBox(this);
+  connectionCount_->setObjectName(QStringLiteral("connectionCount"));
+  connectionCount_->setRange(1, kMaxConnections);
+  connectionCount_->setValue(std::clamp(settings.connections, 1, kMaxConnections));
+  connectionCount_->setPrefix(QStringLiteral("最多 "));
+  connectionCount_->setSuffix(QStringLiteral(" 个连接"));
   status_ = new QLabel(QStringLiteral("正在下载…"), this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setTextFormat(Qt::PlainText);
@@ -68,7 +92,10 @@ DownloadWindow::DownloadWindow(const std::string& address, const std::string& fi
   numbers->addWidget(bytes_);
   numbers->addStretch();
   numbers->addWidget(speed_);
+  numbers->addWidget(connections_);
+  numbers->addWidget(timeLeft_);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(connectionCount_);
   buttons->addStretch();
   buttons->addWidget(openFolder_);
   buttons->addWidget(cancel_);
@@ -82,6 +109,11 @@ DownloadWindow::DownloadWindow(const std::string& address, const std::string& fi
   connect(cancel_, &QPushButton::clicked, this, [this] {
     if (download_) {
       download_->Cancel();
+    }
+  });
+  connect(connectionCount_, &QSpinBox::valueChanged, this, [this](int count) {
+    if (download_) {
+      download_->SetConnections(count);
     }
   });
   connect(openFolder_, &QPushButton::clicked, this, [this] {
@@ -117,6 +149,8 @@ void DownloadWindow::ShowProgress(const DownloadProgress& progress) {
   }
   ShowReceived(progress.received, progress.total);
   speed_->setText(SizeText(progress.bytesPerSecond) + QStringLiteral("/s"));
+  connections_->setText(QStringLiteral("%1 个连接").arg(progress.connections));
+  timeLeft_->setText(progress.secondsLeft ? TimeLeftText(*progress.secondsLeft) : QString());
 }
 
 void DownloadWindow::ShowReceived(std::uint64_t received, const std::optional<std::uint64_t>& total) {
@@ -141,6 +175,9 @@ void DownloadWindow::ShowResult(const DownloadResult& result) {
       status_->setText(QStringLiteral("下载完成"));
       bar_->setRange(0, 1);
       bar_->setValue(1);
+      connections_->clear();
+      timeLeft_->clear();
+      connectionCount_->setEnabled(false);
       openFolder_->show();
       break;
     case DownloadOutcome::Failed:
@@ -158,6 +195,9 @@ void DownloadWindow::ShowUnfinished(const DownloadResult& result, const QString&
   status_->setText(reason);
   status_->setToolTip(reason);
   speed_->clear();
+  connections_->clear();
+  timeLeft_->clear();
+  connectionCount_->setEnabled(false);
   // The bar shows what arrived and is never full: an unknown size leaves it empty.
   ShowReceived(result.facts.received, result.facts.total);
   if (!result.facts.total || *result.facts.total == 0) {

@@ -13,6 +13,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 
 namespace quorvane {
 
@@ -28,9 +29,11 @@ class QtShell final : public Shell {
   void OpenAddress(std::string_view address) override;
 };
 
-// A small window per download: file name, bytes, speed, a progress bar, the outcome
-// in words, Cancel, and Open folder once the file is there. Closing it cancels a
-// download still running. Address and file name are GBK.
+// A small window per download: file name, bytes, the whole speed, the connections at
+// work and the time left, a progress bar, the number of connections to use, the outcome
+// in words, Cancel, and Open folder once the file is there. Cancel removes what arrived;
+// closing the window (or the program) stops the download so that starting the same
+// address again continues it. Address and file name are GBK.
 class DownloadWindow final : public QWidget {
  public:
   DownloadWindow(const std::string& address, const std::string& fileName, const DownloadSettings& settings,
@@ -55,6 +58,9 @@ class DownloadWindow final : public QWidget {
   QLabel* name_;
   QLabel* bytes_;
   QLabel* speed_;
+  QLabel* connections_;
+  QLabel* timeLeft_;
+  QSpinBox* connectionCount_;
   QLabel* status_;
   QProgressBar* bar_;
   QPushButton* cancel_;

@@ -62,3 +62,14 @@ target_link_libraries(quorvane_standins PUBLIC quorvane_core ws2_32 PRIVATE quor
 quorvane_windows_test(standin_tests
   tests/standins/standins_test.cpp)
 target_link_libraries(standin_tests PRIVATE quorvane_standins)
+
+# The transfer over WinInet, tested against the stand-ins.
+target_sources(quorvane_core PRIVATE
+  src/web/request_composition.cpp
+  src/web/transfer_address.cpp
+  src/web/redirect_rules.cpp
+  src/platform/windows/wininet_transfer.cpp)
+target_link_libraries(quorvane_core PUBLIC wininet)
+quorvane_windows_test(wininet_transfer_tests
+  tests/platform/windows/wininet_transfer_test.cpp)
+target_link_libraries(wininet_transfer_tests PRIVATE quorvane_standins)

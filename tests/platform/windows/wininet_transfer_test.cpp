@@ -4,6 +4,7 @@
 #include "web/request_composition.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <chrono>
@@ -85,13 +86,32 @@ TEST(WinInetTransfer, PathBytesAUrlCannotCarryGoOutEscaped) {
   EXPECT_EQ(server.Requests().at(0).requestLine, "GET /a%20b/%D6%D0%23x?q=1 HTTP/1.1");
 }
 
-TEST(WinInetTransfer, LongHeaderBlocksAreKeptWhole) {
+TEST(WinInetTransfer, LongHeaderBlocksAreKeptWholeWithTheirCookies) {
+  const std::string filler(3000, 'x');
+  RawHttpServer server([&filler](const RecordedRequest& request, Connection& connection) {
+    connection.Send(request.Target() == "/long/set" ? HttpResponse(200, "", {"X-A: " + filler, "X-B: " + filler,
+                                                                             "Set-Cookie: late=1; path=/long"})
+                                                    : HttpResponse(200, request.Header("Cookie")));
+  });
+  const std::string headers = Transfer(Record(server.Url("/long/set"))).responseHeaders;
+  EXPECT_TRUE(headers.starts_with("HTTP/1.1 200 Stand-in\r\n")) << headers;
+  EXPECT_NE(headers.find("\r\nX-A: " + filler + "\r\nX-B: " + filler + "\r\n"), std::string::npos);
+  EXPECT_TRUE(headers.ends_with("\r\nConnection: close\r\n\r\n")) << headers;
+  EXPECT_EQ(Transfer(Record(server.Url("/long/echo"))).body, "late=1");
+}
+
+bool RunsUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+TEST(WinInetTransfer, AHeaderLineLongerThanFourKilobytesIsKeptWhole) {
+  if (RunsUnderWine()) {
+    GTEST_SKIP() << "Wine's WinInet cuts each response header line at 4,095 bytes";
+  }
   const std::string filler(5000, 'x');
-  RawHttpServer server(Reply(HttpResponse(200, "", {"X-Filler: " + filler, "X-Last: 1"})));
-  const std::string headers = Transfer(Record(server.Url())).responseHeaders;
-  EXPECT_TRUE(headers.starts_with("HTTP/1.1 200")) << headers;
-  EXPECT_NE(headers.find("X-Filler: " + filler + "\r\n"), std::string::npos);
-  EXPECT_TRUE(headers.ends_with("X-Last: 1\r\n\r\n") || headers.find("X-Last: 1\r\n") != std::string::npos) << headers;
+  RawHttpServer server(Reply(HttpResponse(200, "", {"X-Filler: " + filler})));
+  EXPECT_NE(Transfer(Record(server.Url())).responseHeaders.find("X-Filler: " + filler + "\r\n"), std::string::npos);
 }
 
 TEST(WinInetTransfer, CookiesAreStoredAndSentBackToTheirHost) {
@@ -143,6 +163,8 @@ TEST(WinInetTransfer, RedirectsAreFollowedAndLoopsEnd) {
   RawHttpServer server([](const RecordedRequest& request, Connection& connection) {
     if (request.Target() == "/old") {
       connection.Send(HttpResponse(302, "", {"Location: /new"}));
+    } else if (request.Target() == "/ftp") {
+      connection.Send(HttpResponse(302, "to ftp", {"Location: ftp://127.0.0.1/x"}));
     } else if (request.Target() == "/loop") {
       connection.Send(HttpResponse(302, "looping", {"Location: /loop"}));
     } else {
@@ -154,6 +176,8 @@ TEST(WinInetTransfer, RedirectsAreFollowedAndLoopsEnd) {
   EXPECT_TRUE(moved.responseHeaders.starts_with("HTTP/1.1 200"));  // the final answer's headers only
   EXPECT_EQ(Transfer(Record(server.Url("/loop"))).body, "");
   EXPECT_EQ(server.RequestCount(), 2u + 31u);
+  EXPECT_EQ(Transfer(Record(server.Url("/ftp"))).body, "");  // only HTTP and HTTPS are followed
+  EXPECT_EQ(server.RequestCount(), 2u + 31u + 1u);
 
   // Asked not to follow, the redirect itself is the answer.
   RequestRecord record = Record(server.Url("/old"));
@@ -234,19 +258,47 @@ TEST(WinInetTransfer, HostsWithUserInfoQueryOrFragmentAreRefused) {
   EXPECT_EQ(Transfer(Record("http://127.0.0.1:" + port + "/x")).body, "reached");
 }
 
-TEST(WinInetTransfer, AbortEndsATransferToASilentServer) {
-  RawHttpServer server([](const RecordedRequest&, Connection& connection) { connection.Pause(60s); });
-  std::atomic<bool> abort{false};
-  std::thread aborter([&server, &abort] {
-    server.WaitForRequests(1, 10s);
-    abort = true;
-  });
-  const auto start = std::chrono::steady_clock::now();
-  const TransferResult result = TransferRequest(ComposeRequest(Record(server.Url())), abort);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  aborter.join();
-  EXPECT_EQ(result.body, "");
-  EXPECT_LT(elapsed, 10s);  // far below the server's minute of silence
+TEST(WinInetTransfer, AbortEndsTransfersThatWouldNotEnd) {
+  const std::string headerLines = [] {
+    std::string block;
+    for (int i = 0; i < 100; ++i) {
+      block += "X-More: " + std::to_string(i) + "\r\n";
+    }
+    return block;
+  }();
+  const struct {
+    const char* name;
+    standins::Handler handler;
+  } cases[] = {
+      {"silent", [](const RecordedRequest&, Connection& connection) { connection.Pause(60s); }},
+      {"endless headers",
+       [&headerLines](const RecordedRequest&, Connection& connection) {
+         connection.Send("HTTP/1.1 200 OK\r\n");
+         while (connection.Send(headerLines) && connection.Pause(1ms)) {
+         }
+       }},
+      {"dribbling body",
+       [](const RecordedRequest&, Connection& connection) {
+         connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+         while (connection.Send("x") && connection.Pause(20ms)) {
+         }
+       }},
+  };
+  for (const auto& c : cases) {
+    RawHttpServer server(c.handler);
+    std::atomic<bool> abort{false};
+    std::thread aborter([&server, &abort] {
+      server.WaitForRequests(1, 10s);
+      std::this_thread::sleep_for(200ms);
+      abort = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const TransferResult result = TransferRequest(ComposeRequest(Record(server.Url())), abort);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    aborter.join();
+    EXPECT_LT(result.body.size(), 100000u) << c.name;
+    EXPECT_LT(elapsed, 10s) << c.name;  // far below what the server would take
+  }
 }
 
 TEST(WinInetTransfer, EndlessBodiesStopAtTheCap) {
@@ -282,7 +334,10 @@ TEST(WinInetTransfer, ProxyCarriesTheRequest) {
   record.proxy = proxy.HostAndPort();
   EXPECT_EQ(Transfer(record).body, "via proxy");
   const RecordedRequest request = proxy.Requests().at(0);
-  EXPECT_EQ(request.requestLine, "GET http://origin.invalid/path?q=1 HTTP/1.1");
+  // Wine names the default port in the address; both forms are the same address.
+  EXPECT_TRUE(request.requestLine == "GET http://origin.invalid/path?q=1 HTTP/1.1" ||
+              request.requestLine == "GET http://origin.invalid:80/path?q=1 HTTP/1.1")
+      << request.requestLine;
   EXPECT_EQ(request.Header("Host"), "origin.invalid");
 }
 

@@ -11,11 +11,12 @@ namespace {
 
 void RemoveHeaderLines(std::vector<std::string>& lines, std::initializer_list<std::string_view> names) {
   std::erase_if(lines, [names](const std::string& line) {
-    return std::any_of(names.begin(), names.end(), [&line](std::string_view name) { return NamesHeader(line, name); });
+    return std::any_of(names.begin(), names.end(),
+                       [&line](std::string_view name) { return NamesHeader(line, name); });
   });
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::string> HeaderLines(std::string_view headerText) {
   std::vector<std::string> lines = SplitText(headerText, "\r\n");
@@ -48,4 +49,4 @@ void FollowRedirect(long status, bool sameOrigin, Hop& hop) {
   }
 }
 
-}  // namespace quorvane::redirect_rules
+} // namespace quorvane::redirect_rules

@@ -25,8 +25,8 @@ std::string EscapeUrlBytes(std::string_view bytes, bool escapeHash) {
 bool IsPlainHost(std::string_view host) {
   return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_' || byte >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || byte >= 0x80;
   });
 }
 
@@ -34,4 +34,4 @@ std::string TransferUrl(const ComposedRequest& request) {
   return (request.https ? "https://" : "http://") + request.host + EscapeUrlBytes(request.path, true);
 }
 
-}  // namespace quorvane
+} // namespace quorvane

@@ -25,7 +25,7 @@ std::string Narrow(std::wstring_view text) {
   return codepage::Encode(std::u16string(text.begin(), text.end()), codepage::kSystem);
 }
 
-}  // namespace wininet
+} // namespace wininet
 
 namespace {
 
@@ -90,11 +90,13 @@ bool Await(BOOL started, DWORD error, Completion& completion, const std::atomic<
 struct Target {
   bool https = false;
   std::string host;
-  int port = 0;        // 0: the scheme's own port
-  std::string object;  // path and query, as sent
+  int port = 0;       // 0: the scheme's own port
+  std::string object; // path and query, as sent
 };
 
-int EffectivePort(const Target& target) { return target.port != 0 ? target.port : (target.https ? 443 : 80); }
+int EffectivePort(const Target& target) {
+  return target.port != 0 ? target.port : (target.https ? 443 : 80);
+}
 
 std::string UrlOf(const Target& target) {
   return (target.https ? "https://" : "http://") + target.host + ":" + std::to_string(EffectivePort(target)) +
@@ -108,7 +110,8 @@ std::string OriginOf(const Target& target) {
 
 std::wstring QueryText(HINTERNET request, DWORD query) {
   DWORD size = 0;
-  if (HttpQueryInfoW(request, query, nullptr, &size, nullptr) || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+  if (HttpQueryInfoW(request, query, nullptr, &size, nullptr) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return {};
   }
   std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
@@ -149,7 +152,8 @@ bool RedirectTarget(const Target& from, const std::wstring& location, Target& ne
   parts.dwUrlPathLength = 1;
   parts.dwExtraInfoLength = 1;
   if (!InternetCrackUrlW(combined.c_str(), length, 0, &parts) ||
-      (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) || parts.dwHostNameLength == 0) {
+      (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) ||
+      parts.dwHostNameLength == 0) {
     return false;
   }
   next.https = parts.nScheme == INTERNET_SCHEME_HTTPS;
@@ -164,9 +168,82 @@ bool RedirectTarget(const Target& from, const std::wstring& location, Target& ne
   return true;
 }
 
-// Keeps the "Set-Cookie" lines of an answer for "http://" + host, for a request that
-// bypassed the cookie store; WinInet drops a cookie whose domain the host is not in.
-void StoreCookies(const std::string& host, std::string_view rawHeaders) {
+bool IsDelimiter(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte == 0x09 || (byte >= 0x20 && byte <= 0x2F) || (byte >= 0x3B && byte <= 0x40) ||
+         (byte >= 0x5B && byte <= 0x60) || (byte >= 0x7B && byte <= 0x7E);
+}
+
+std::size_t LeadingDigits(std::string_view token) {
+  return static_cast<std::size_t>(
+      std::find_if(token.begin(), token.end(), [](char c) { return c < '0' || c > '9'; }) - token.begin());
+}
+
+// Whether a cookie date names a time, a day, a month and a year, the way browsers
+// read it; WinInet takes any text for a date, an unreadable one for "now".
+bool IsReadableCookieDate(std::string_view date) {
+  static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                 "jul", "aug", "sep", "oct", "nov", "dec"};
+  bool time = false;
+  bool day = false;
+  bool month = false;
+  bool year = false;
+  std::size_t i = 0;
+  while (i < date.size()) {
+    while (i < date.size() && IsDelimiter(date[i])) {
+      ++i;
+    }
+    const std::size_t start = i;
+    while (i < date.size() && !IsDelimiter(date[i])) {
+      ++i;
+    }
+    const std::string_view token = date.substr(start, i - start);
+    if (token.empty()) {
+      break;
+    }
+    const std::size_t digits = LeadingDigits(token);
+    if (!time && digits >= 1 && digits <= 2 && token.size() > digits && token[digits] == ':') {
+      time = true;
+    } else if (!day && digits >= 1 && digits <= 2) {
+      day = true;
+    } else if (!month && token.size() >= 3 &&
+               std::find(std::begin(kMonths), std::end(kMonths), LowerCaseText(token.substr(0, 3))) !=
+                   std::end(kMonths)) {
+      month = true;
+    } else if (!year && digits >= 2 && digits <= 4) {
+      year = true;
+    }
+  }
+  return time && day && month && year;
+}
+
+// Removes from a cookie's data an Expires attribute that cannot be read, which would
+// make WinInet drop the cookie; such a cookie lasts the session instead. True when
+// there was one.
+bool DropUnreadableExpiry(std::string& data) {
+  std::vector<std::string> parts = SplitText(data, ";");
+  const std::size_t count = parts.size();
+  std::erase_if(parts, [&parts](const std::string& part) {
+    const std::string attribute = TrimText(part);
+    if (&part == &parts.front() || LowerCaseText(attribute.substr(0, 8)) != "expires=") {
+      return false;
+    }
+    return !IsReadableCookieDate(std::string_view(attribute).substr(8));
+  });
+  if (parts.size() == count) {
+    return false;
+  }
+  data.clear();
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    data += (i == 0 ? "" : ";") + parts[i];
+  }
+  return true;
+}
+
+// Keeps the "Set-Cookie" lines of an answer for "http://" + host: all of them for a
+// request that bypassed the cookie store, else only those WinInet dropped for their
+// unreadable expiry. WinInet refuses a cookie whose domain the host is not in.
+void StoreCookies(const std::string& host, std::string_view rawHeaders, bool bypassedStore) {
   const std::wstring url = Widen("http://" + host);
   for (const std::string& line : redirect_rules::HeaderLines(rawHeaders)) {
     if (!redirect_rules::NamesHeader(line, "Set-Cookie")) {
@@ -174,9 +251,12 @@ void StoreCookies(const std::string& host, std::string_view rawHeaders) {
     }
     const std::string cookie = TrimText(std::string_view(line).substr(11));
     const std::size_t equals = cookie.find('=');
+    std::string data = equals == std::string::npos ? cookie : cookie.substr(equals + 1);
+    if (!DropUnreadableExpiry(data) && !bypassedStore) {
+      continue;
+    }
     const std::wstring name = equals == std::string::npos ? std::wstring() : Widen(cookie.substr(0, equals));
-    const std::wstring data = Widen(equals == std::string::npos ? cookie : cookie.substr(equals + 1));
-    InternetSetCookieW(url.c_str(), name.empty() ? nullptr : name.c_str(), data.c_str());
+    InternetSetCookieW(url.c_str(), name.empty() ? nullptr : name.c_str(), Widen(data).c_str());
   }
 }
 
@@ -223,18 +303,18 @@ HopEnd SendHop(HINTERNET internet, const ComposedRequest& request, const Target&
   }
   ++completion.shares;
   const InternetHandle handle(HttpOpenRequestW(connection.get(), Widen(hop.method).c_str(),
-                                               Widen(target.object).c_str(), L"HTTP/1.1", nullptr, nullptr, flags,
-                                               reinterpret_cast<DWORD_PTR>(&completion)));
+                                               Widen(target.object).c_str(), L"HTTP/1.1", nullptr, nullptr,
+                                               flags, reinterpret_cast<DWORD_PTR>(&completion)));
   if (!handle) {
     --completion.shares;
     return HopEnd::Failed;
   }
   completion.headers = Widen(JoinLines(hop.headerLines));
   completion.body = hop.sendsBody ? hop.body : std::string();
-  const BOOL sent = HttpSendRequestW(handle.get(), completion.headers.empty() ? nullptr : completion.headers.c_str(),
-                                     static_cast<DWORD>(completion.headers.size()),
-                                     hop.sendsBody ? completion.body.data() : nullptr,
-                                     static_cast<DWORD>(completion.body.size()));
+  const BOOL sent = HttpSendRequestW(
+      handle.get(), completion.headers.empty() ? nullptr : completion.headers.c_str(),
+      static_cast<DWORD>(completion.headers.size()), hop.sendsBody ? completion.body.data() : nullptr,
+      static_cast<DWORD>(completion.body.size()));
   if (!Await(sent, sent ? 0 : GetLastError(), completion, abort)) {
     return HopEnd::Failed;
   }
@@ -244,6 +324,9 @@ HopEnd SendHop(HINTERNET internet, const ComposedRequest& request, const Target&
   if (result.responseHeaders.size() > kHeaderCap) {
     result = {};
     return HopEnd::Failed;
+  }
+  if (request.UsesCookieStore()) {
+    StoreCookies(target.host, result.responseHeaders, false);
   }
   status = StatusOf(handle.get());
   if (request.FollowsRedirects() && redirect_rules::IsFollowedRedirect(status)) {
@@ -261,7 +344,7 @@ HopEnd SendHop(HINTERNET internet, const ComposedRequest& request, const Target&
   return HopEnd::Final;
 }
 
-}  // namespace
+} // namespace
 
 TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,
                                std::size_t bodyCap) {
@@ -275,10 +358,9 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   // Any byte in the proxy field means "through a proxy".
   const bool proxied = !request.proxy.empty();
   const std::wstring proxyList = Widen("http=" + request.proxy);
-  const InternetHandle internet(InternetOpenW(Widen(request.userAgent).c_str(),
-                                              proxied ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
-                                              proxied ? proxyList.c_str() : nullptr, proxied ? L"" : nullptr,
-                                              INTERNET_FLAG_ASYNC));
+  const InternetHandle internet(InternetOpenW(
+      Widen(request.userAgent).c_str(), proxied ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
+      proxied ? proxyList.c_str() : nullptr, proxied ? L"" : nullptr, INTERNET_FLAG_ASYNC));
   if (!internet) {
     return {};
   }
@@ -291,8 +373,9 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   for (int redirects = 0;; ++redirects) {
     Target next;
     long status = 0;
-    const HopEnd end = SendHop(internet.get(), request, target, hop, redirects == redirect_rules::kMaxRedirects,
-                               *completion, abort, bodyCap, result, next, status);
+    const HopEnd end =
+        SendHop(internet.get(), request, target, hop, redirects == redirect_rules::kMaxRedirects, *completion,
+                abort, bodyCap, result, next, status);
     if (end != HopEnd::Redirect) {
       break;
     }
@@ -301,10 +384,10 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   }
   if (!request.UsesCookieStore()) {
     // Kept for the host that gave the final answer, which a redirect may have changed.
-    StoreCookies(target.host, result.responseHeaders);
+    StoreCookies(target.host, result.responseHeaders, true);
   }
   completion->Release();
   return result;
 }
 
-}  // namespace quorvane
+} // namespace quorvane

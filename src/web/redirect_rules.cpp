@@ -16,7 +16,7 @@ void RemoveHeaderLines(std::vector<std::string>& lines, std::initializer_list<st
   });
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> HeaderLines(std::string_view headerText) {
   std::vector<std::string> lines = SplitText(headerText, "\r\n");
@@ -49,4 +49,4 @@ void FollowRedirect(long status, bool sameOrigin, Hop& hop) {
   }
 }
 
-} // namespace quorvane::redirect_rules
+}  // namespace quorvane::redirect_rules

@@ -14,7 +14,7 @@ inline constexpr int kMaxRedirects = 30;
 // One hop of a request: what may change when a redirect is followed.
 struct Hop {
   std::string method;
-  std::vector<std::string> headerLines; // sent in this order
+  std::vector<std::string> headerLines;  // sent in this order
   std::string body;
   bool sendsBody = false;
 };
@@ -37,4 +37,4 @@ bool BecomesGet(long status, std::string_view method);
 // body otherwise; Cookie and Authorization lines never go to another origin.
 void FollowRedirect(long status, bool sameOrigin, Hop& hop);
 
-} // namespace quorvane::redirect_rules
+}  // namespace quorvane::redirect_rules

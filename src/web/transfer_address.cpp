@@ -34,4 +34,4 @@ std::string TransferUrl(const ComposedRequest& request) {
   return (request.https ? "https://" : "http://") + request.host + EscapeUrlBytes(request.path, true);
 }
 
-} // namespace quorvane
+}  // namespace quorvane

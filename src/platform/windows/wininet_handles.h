@@ -22,4 +22,4 @@ std::wstring Widen(std::string_view bytes);
 // UTF-16 from a W function as bytes of the system code page.
 std::string Narrow(std::wstring_view text);
 
-} // namespace quorvane::wininet
+}  // namespace quorvane::wininet

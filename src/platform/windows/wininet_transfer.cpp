@@ -25,7 +25,7 @@ std::string Narrow(std::wstring_view text) {
   return codepage::Encode(std::u16string(text.begin(), text.end()), codepage::kSystem);
 }
 
-} // namespace wininet
+}  // namespace wininet
 
 namespace {
 
@@ -91,7 +91,7 @@ struct Target {
   bool https = false;
   std::string host;
   int port = 0;       // 0: the scheme's own port
-  std::string object; // path and query, as sent
+  std::string object;  // path and query, as sent
 };
 
 int EffectivePort(const Target& target) {
@@ -344,7 +344,7 @@ HopEnd SendHop(HINTERNET internet, const ComposedRequest& request, const Target&
   return HopEnd::Final;
 }
 
-} // namespace
+}  // namespace
 
 TransferResult TransferRequest(const ComposedRequest& request, const std::atomic<bool>& abort,
                                std::size_t bodyCap) {
@@ -390,4 +390,4 @@ TransferResult TransferRequest(const ComposedRequest& request, const std::atomic
   return result;
 }
 
-} // namespace quorvane
+}  // namespace quorvane

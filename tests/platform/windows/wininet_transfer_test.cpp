@@ -87,7 +87,7 @@ TEST(WinInetTransfer, PostSendsBodyTypeLengthAndTheCallersHeadersInOrder) {
 TEST(WinInetTransfer, HeaderBytesOfTheSystemCodePageGoOutUnchanged) {
   RawHttpServer server(Reply(HttpResponse(200, "")));
   RequestRecord record = Record(server.Url());
-  record.headers = "X-Name: \xD6\xD0\xCE\xC4\r\n"; // GBK
+  record.headers = "X-Name: \xD6\xD0\xCE\xC4\r\n";  // GBK
   Transfer(record);
   EXPECT_EQ(server.Requests().at(0).Header("X-Name"), "\xD6\xD0\xCE\xC4");
 }
@@ -193,10 +193,10 @@ TEST(WinInetTransfer, CookiesForAnotherDomainAreDroppedAndUnreadableExpiriesLast
                             "Set-Cookie: own=1; path=" + folder})
             : HttpResponse(200, request.Header("Cookie")));
   });
-  Transfer(Record(server.Url("/store/set"))); // through the store
+  Transfer(Record(server.Url("/store/set")));  // through the store
   RequestRecord bypassing = Record(server.Url("/given/set"));
   bypassing.cookies = "given=1";
-  Transfer(bypassing); // kept by hand
+  Transfer(bypassing);  // kept by hand
   for (const std::string folder : {"/store", "/given"}) {
     const std::string sent = Transfer(Record(server.Url(folder + "/echo"))).body;
     std::vector<std::string> cookies = SplitText(sent, "; ");
@@ -219,10 +219,10 @@ TEST(WinInetTransfer, RedirectsAreFollowedAndLoopsEnd) {
   });
   const TransferResult moved = Transfer(Record(server.Url("/old")));
   EXPECT_EQ(moved.body, "arrived at /new");
-  EXPECT_TRUE(moved.responseHeaders.starts_with("HTTP/1.1 200")); // the final answer's headers only
+  EXPECT_TRUE(moved.responseHeaders.starts_with("HTTP/1.1 200"));  // the final answer's headers only
   EXPECT_EQ(Transfer(Record(server.Url("/loop"))).body, "");
   EXPECT_EQ(server.RequestCount(), 2u + 31u);
-  EXPECT_EQ(Transfer(Record(server.Url("/ftp"))).body, ""); // only HTTP and HTTPS are followed
+  EXPECT_EQ(Transfer(Record(server.Url("/ftp"))).body, "");  // only HTTP and HTTPS are followed
   EXPECT_EQ(server.RequestCount(), 2u + 31u + 1u);
 
   // Asked not to follow, the redirect itself is the answer.
@@ -344,7 +344,7 @@ TEST(WinInetTransfer, AbortEndsTransfersThatWouldNotEnd) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     aborter.join();
     EXPECT_LT(result.body.size(), 100000u) << c.name;
-    EXPECT_LT(elapsed, 10s) << c.name; // far below what the server would take
+    EXPECT_LT(elapsed, 10s) << c.name;  // far below what the server would take
   }
 }
 
@@ -388,5 +388,5 @@ TEST(WinInetTransfer, ProxyCarriesTheRequest) {
   EXPECT_EQ(request.Header("Host"), "origin.invalid");
 }
 
-} // namespace
-} // namespace quorvane
+}  // namespace
+}  // namespace quorvane
